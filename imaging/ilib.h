@@ -1,0 +1,234 @@
+#pragma once
+// The imaging facade: every decoder and pixel operation the program uses goes
+// through these calls. Each returns an int: SUCCESS (1), or one of our own
+// negative error codes whose texts are registered in the trace log's error
+// table under the domain "Imaging" (RegisterImagingErrorTexts). ERROR_USER_ABORT
+// (-100) means a status or row callback asked to stop.
+#include <QImage>
+#include <QPainter>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+
+class QPrinter;
+
+// ---- result codes -------------------------------------------------------
+constexpr int SUCCESS = 1;
+constexpr int FAILURE = 0;
+constexpr int ERROR_NO_MEMORY = -1;
+constexpr int ERROR_NO_BITMAP = -2;
+constexpr int ERROR_MEMORY_TOO_LOW = -3;
+constexpr int ERROR_FILE_LSEEK = -4;
+constexpr int ERROR_FILE_WRITE = -5;
+constexpr int ERROR_FILE_GONE = -6;
+constexpr int ERROR_FILE_READ = -7;
+constexpr int ERROR_INV_FILENAME = -8;
+constexpr int ERROR_FILE_FORMAT = -9;
+constexpr int ERROR_FILENOTFOUND = -10;
+constexpr int ERROR_INV_RANGE = -11;
+constexpr int ERROR_IMAGE_TYPE = -12;
+constexpr int ERROR_INV_PARAMETER = -13;
+constexpr int ERROR_FILE_OPEN = -14;
+constexpr int ERROR_UNKNOWN_COMP = -15;
+constexpr int ERROR_FEATURE_NOT_SUPPORTED = -16;
+constexpr int ERROR_NOT_256_COLOR = -17;
+constexpr int ERROR_PRINTER = -18;
+constexpr int ERROR_CRC_CHECK = -19;
+constexpr int ERROR_QFACTOR = -21;
+constexpr int ERROR_TARGAINSTALL = -22;
+constexpr int ERROR_OUTPUTTYPE = -23;
+constexpr int ERROR_XORIGIN = -24;
+constexpr int ERROR_YORIGIN = -25;
+constexpr int ERROR_VIDEOTYPE = -26;
+constexpr int ERROR_BITPERPIXEL = -27;
+constexpr int ERROR_WINDOWSIZE = -28;
+constexpr int ERROR_NORMAL_ABORT = -29;
+constexpr int ERROR_NOT_INITIALIZED = -30;
+constexpr int ERROR_CORRUPT_FILE = -31;       // truncated or damaged data
+constexpr int ERROR_IMAGE_TOO_LARGE = -32;    // refused before allocating
+constexpr int ERROR_FORMAT_NOT_DECODABLE = -33;  // identified, but we have no decoder
+constexpr int ERROR_USER_ABORT = -100;
+
+// Registers the text of every code above (88 entries, as the program expects)
+// under "Imaging". Called once at start; harmless to call again.
+void RegisterImagingErrorTexts();
+// The text for Code, independent of the trace switch (used where a user must
+// see the reason even though tracing is off).
+QString ImagingErrorText(int code);
+
+// ---- file format codes (ImageTypeTable uses the same numbers) -----------
+constexpr int FILE_PCX = 1;
+constexpr int FILE_GIF = 2;
+constexpr int FILE_TIF = 3;
+constexpr int FILE_TGA = 4;
+constexpr int FILE_CMP = 5;
+constexpr int FILE_BMP = 6;
+constexpr int FILE_JFIF = 10;
+constexpr int FILE_EXIF_JPEG_TIF = 11;  // unused here
+constexpr int FILE_OS2 = 14;
+constexpr int FILE_WMF = 15;
+constexpr int FILE_EPS = 16;
+constexpr int FILE_TIFLZW = 17;
+constexpr int FILE_CALS = 50;
+constexpr int FILE_MAC = 51;
+constexpr int FILE_IMG = 52;
+constexpr int FILE_MSP = 53;
+constexpr int FILE_WPG = 54;
+constexpr int FILE_RAS = 55;
+constexpr int FILE_PCT = 56;
+constexpr int FILE_PCD = 57;
+constexpr int FILE_OS2_2 = 74;
+constexpr int FILE_PNG = 75;
+constexpr int FILE_PSD = 76;
+constexpr int FILE_FPX = 80;
+constexpr int FILE_FPX_SINGLE_COLOR = 81;
+constexpr int FILE_FPX_JPEG = 82;
+constexpr int FILE_FPX_JPEG_QFACTOR = 83;
+constexpr int FILE_BMP_RLE = 84;
+constexpr int FILE_EXIF_JPEG = 88;  // the library treats an EXIF JPEG as JFIF (10)
+
+// ---- bitmap handle ------------------------------------------------------
+// The picture record. It owns its pixels (in Image). Bits per pixel are kept
+// apart from the QImage format because 4-bit pictures live in an 8-bit image:
+//   1 -> Format_Mono, 4 and 8 -> Format_Indexed8 (or Grayscale8), 16 -> Format_RGB555,
+//   24 -> Format_RGB888 (R, G, B byte order), 32 -> Format_RGB32.
+struct BITMAPHANDLE {
+    QImage Image;
+    int BitsPerPixel = 0;
+    int XResolution = 0;   // dots per inch; 0 unknown
+    int YResolution = 0;
+    // Size of the picture in the file it came from; differs from the image
+    // size when the JPEG decoder scaled in the DCT domain (PreferSmall loads).
+    int SourceWidth = 0;
+    int SourceHeight = 0;
+    int Accessed = 0;      // L_AccessBitmap nesting
+
+    bool IsAllocated() const { return !Image.isNull(); }
+    int Width() const { return Image.width(); }
+    int Height() const { return Image.height(); }
+    int BytesPerLine() const { return int(Image.bytesPerLine()); }
+    qint64 Size() const { return Image.sizeInBytes(); }  // image byte size
+};
+using pBITMAPHANDLE = BITMAPHANDLE*;
+
+// ---- identification ------------------------------------------------------
+struct FILEINFO {
+    int Format = 0;
+    int Width = 0, Height = 0, BitsPerPixel = 0;
+    int XResolution = 0, YResolution = 0;
+    int SizeDisk = 0, SizeMem = 0;
+    char Compression[21] = {};  // e.g. "JPEG", "NONE", "LZW", "RLE"
+};
+using pFILEINFO = FILEINFO*;
+
+// ---- limits ----------------------------------------------------------------
+// A picture whose header claims more than this many pixels is refused with
+// ERROR_IMAGE_TOO_LARGE before any pixel memory is allocated.
+constexpr qint64 MaxPicturePixels = qint64(200) * 1000 * 1000;
+constexpr int MaxPictureSide = 40000;
+
+// ---- handle lifetime ------------------------------------------------------
+int L_InitBitmap(pBITMAPHANDLE bitmap, int width = 0, int height = 0, int bitsPerPixel = 0);
+int L_AllocateBitmap(pBITMAPHANDLE bitmap, int width, int height, int bitsPerPixel);
+int L_FreeBitmap(pBITMAPHANDLE bitmap);
+
+// ---- loading -------------------------------------------------------------
+// BitsPerPixel 0 keeps the file's own depth (rounded to one we hold); 24 and 8
+// convert; Order is 1 (RGB). The next load's size choice comes from
+// L_SetLoadScale / L_SetDimension / L_SetPCDResolution.
+constexpr int LOADFILE_ALLOCATE = 1;
+constexpr int LOADFILE_STORE = 8;
+// Called as rows are decoded: Buffer holds Lines rows of the bitmap's row
+// layout starting at Row. A result other than SUCCESS stops the load with it.
+using FILEREADCALLBACK = int (*)(pFILEINFO info, pBITMAPHANDLE bitmap, uint8_t* buffer,
+                                 int row, int lines, void* userData);
+
+int L_LoadBitmap(const QString& fileName, pBITMAPHANDLE bitmap, int bitsPerPixel, int order);
+int L_LoadFile(const QString& fileName, pBITMAPHANDLE bitmap, int bitsPerPixel, int order,
+               int flags, FILEREADCALLBACK callback, void* userData);
+int L_LoadBitmapMemory(const uint8_t* buffer, qint64 length, pBITMAPHANDLE bitmap,
+                       int bitsPerPixel, int order);
+
+int L_FileInfo(const QString& fileName, pFILEINFO info, int flags);
+int L_FileInfoMemory(const uint8_t* buffer, pFILEINFO info, qint64 length, int flags);
+// Comment Index 0..71 of a JPEG or TIFF file into Buffer (zero-terminated).
+// Returns the text length (>= 0), or an error code; 0 when the slot is empty.
+int L_ReadFileComment(const QString& fileName, int index, char* buffer, int bufferSize);
+
+// Multi-resolution formats. We decode neither FlashPix nor Photo CD, so
+// L_EnumDimensions answers ERROR_FORMAT_NOT_DECODABLE; the settings are kept.
+int L_EnumDimensions(const QString& fileName, QSize* sizes, int& count);
+int L_SetDimension(int format, int width, int height);
+int L_SetPCDResolution(int resolution);
+// Per thread: a JPEG load that follows may use DCT-domain scaling so that the
+// shorter side of the result is still at least MinShortSide; 0 (the default)
+// decodes at full size. The setting stays until changed.
+int L_SetLoadScale(int minShortSide);
+int L_GetLoadScale();
+
+// ---- saving --------------------------------------------------------------
+using FILESAVECALLBACK = int (*)(pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines,
+                                 void* userData);
+// QualityFactor is the library's: 2 (best) .. 255 (smallest); 0 means default.
+int L_SaveBitmap(const QString& fileName, pBITMAPHANDLE bitmap, int format, int bitsPerPixel,
+                 int qualityFactor);
+int L_SaveFile(const QString& fileName, pBITMAPHANDLE bitmap, int format, int bitsPerPixel,
+               int qualityFactor, int flags, FILESAVECALLBACK callback, void* userData);
+int L_SaveBitmapMemory(QByteArray& out, pBITMAPHANDLE bitmap, int format, int bitsPerPixel,
+                       int qualityFactor);
+// JPEG quality (1..100) that a quality factor maps to.
+int QualityFactorToJpegQuality(int qualityFactor);
+
+// ---- pixel operations (in place unless a destination is given) ----------
+// Area averaging for reduction, smooth (bilinear) interpolation for enlargement.
+int L_ResampleBitmap(pBITMAPHANDLE bitmap, int width, int height);
+// Degrees in hundredths are not used: Angle is whole degrees, positive turns
+// clockwise; multiples of 90 are exact, others enlarge the frame (flag 1).
+int L_RotateBitmap(pBITMAPHANDLE bitmap, int angle, int flags);
+int L_FlipBitmap(pBITMAPHANDLE bitmap);     // top to bottom
+int L_ReverseBitmap(pBITMAPHANDLE bitmap);  // left to right
+int L_CopyBitmap(pBITMAPHANDLE destination, const BITMAPHANDLE* source);
+int L_CopyBitmapRect(pBITMAPHANDLE destination, const BITMAPHANDLE* source, int left, int top,
+                     int width, int height);
+constexpr int CRF_FIXEDPALETTE = 0x10000;
+constexpr int CRF_BYTEORDER = 0x0002;
+int L_ColorResBitmap(const BITMAPHANDLE* source, pBITMAPHANDLE destination, int bitsPerPixel,
+                     int flags, void* = nullptr, void* = nullptr, int = 0, void* = nullptr);
+
+// Row access (L_AccessBitmap / L_ReleaseBitmap bracket the row calls).
+int L_AccessBitmap(pBITMAPHANDLE bitmap);
+int L_ReleaseBitmap(pBITMAPHANDLE bitmap);
+int L_PutBitmapRow(pBITMAPHANDLE bitmap, const uint8_t* buffer, int row, qint64 bytes);
+int L_GetBitmapRow(const BITMAPHANDLE* bitmap, uint8_t* buffer, int row, qint64 bytes);
+
+// ---- DIBs ----------------------------------------------------------------
+// A packed DIB: BITMAPINFOHEADER (40 bytes), colour table, bottom-up rows
+// padded to 4 bytes, BGR byte order. Kept in a QByteArray (the "global block").
+int L_ConvertToDIB(const BITMAPHANDLE* bitmap, QByteArray& dib);
+int L_ChangeToDIB(pBITMAPHANDLE bitmap, QByteArray& dib);  // bitmap emptied
+int L_ConvertFromDIB(pBITMAPHANDLE bitmap, const uint8_t* header, const uint8_t* bits,
+                     qint64 bitsSize);
+int L_ChangeFromDIB(pBITMAPHANDLE bitmap, QByteArray& dib);  // dib emptied
+// A device bitmap here is a QPixmap (needs a GUI application) or a QImage.
+int L_ConvertFromDDB(pBITMAPHANDLE bitmap, const QImage& device);
+
+// ---- painting and printing ------------------------------------------------
+int L_GetDisplayMode();
+int L_SetDisplayMode(int mask, int value);  // returns the previous mode
+// Paints the whole bitmap stretched into Destination; an empty Clip means none.
+int L_PaintDC(QPainter& painter, const BITMAPHANDLE* bitmap, const QRect& destination,
+              const QRect& clip = QRect());
+// Effect numbers of our own; 0 paints plainly.
+int L_PaintDCEffect(QPainter& painter, const BITMAPHANDLE* bitmap, const QRect& destination,
+                    const QRect& clip, int effect);
+// Prints onto the current page of a painter that is active on a printer.
+int L_PrintBitmapExt(QPainter& printerPainter, const BITMAPHANDLE* bitmap, int x, int y,
+                     int width, int height, int flags);
+// The picture as a QImage that shares the pixels (for painting, clipboard).
+QImage L_ToQImage(const BITMAPHANDLE* bitmap);
+
+// ---- status ----------------------------------------------------------------
+// Installed once; called with a percentage during long operations. A result
+// other than SUCCESS stops the operation with that code.
+using STATUSCALLBACK = int (*)(int percent, void* userData);
+int L_SetStatusCallBack(STATUSCALLBACK callback, void* userData);

@@ -1,0 +1,38 @@
+#pragma once
+#include <QString>
+#include <memory>
+#include <optional>
+
+// The mount holding a folder, standing in for the drive-type and volume-label
+// queries: an ISO 9660 or UDF file system counts as a CD.
+namespace Platform {
+
+struct TMountInfo {
+    QString MountPoint;  // absolute, without trailing "/" (except "/")
+    QString FsType;      // e.g. "ext4", "iso9660", "udf"
+    QString Device;      // e.g. "/dev/sr0"
+};
+
+class TMountTable {
+public:
+    virtual ~TMountTable() = default;
+    // The mount whose mount point is the longest prefix of Path; none when
+    // the table cannot be read.
+    virtual std::optional<TMountInfo> MountOf(const QString& path) const = 0;
+    // The file-system label of Device; empty when it has none we can read.
+    virtual QString LabelOf(const TMountInfo& mount) const = 0;
+};
+
+// The table in use: /proc/self/mountinfo and /dev/disk/by-label unless a test
+// installed another one.
+const TMountTable& MountTable();
+// Installs Table (nullptr restores the system one).
+void SetMountTable(std::unique_ptr<TMountTable> table);
+
+// True when Path lies on a CD or DVD file system.
+bool IsOnCD(const QString& path);
+// Volume label of the mount holding Path: the file-system label, else the
+// mount point's last name; empty when unknown.
+QString VolumeLabel(const QString& path);
+
+} // namespace Platform

@@ -1,0 +1,33 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+// File-system services the program needs, in one place so that a Windows back
+// end could replace them. Folders handed out always end in "/".
+namespace Platform {
+
+// Folder of the running executable (from /proc/self/exe), with a trailing "/".
+QString ExecutableFolder();
+
+// Per-user writable folder: $XDG_CONFIG_HOME/lumora/ (default ~/.config/lumora/).
+// Created (mode 0700) when it does not exist yet.
+QString ConfigFolder();
+
+// "/" appended when the text does not end in one already (empty stays empty).
+QString WithTrailingSlash(const QString& folder);
+
+bool FileExists(const QString& path);       // a regular file (symlinks followed)
+bool DirectoryExists(const QString& path);  // a directory (symlinks followed)
+bool IsReadOnlyFile(const QString& path);   // no write permission for us
+bool SetReadOnly(const QString& path, bool readOnly);
+
+// Writes Data to Path through a temporary file in the same folder and a
+// rename, so that readers see either the old or the new content, never a
+// half-written file. Mode is applied to the new file (and kept on rename).
+// Returns false (errno set) when anything fails; the old file is then untouched.
+bool WriteFileAtomically(const QString& path, const QByteArray& data, int mode = 0644);
+
+// Reads a whole file; false when it cannot be read. MaxBytes bounds the read.
+bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes = qint64(1) << 31);
+
+} // namespace Platform

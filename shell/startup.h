@@ -1,0 +1,48 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// Application-wide start-up state, set once while the program starts and read
+// everywhere. Tests reset it with ResetAppState().
+struct TAppState {
+    QString AppDir;                  // program folder, trailing "/"
+    bool InstanceMode = false;       // option "I"
+    QString RollArgument;            // option "R"
+    int SSInterval = 1;              // [Config] SSInterval
+    bool InstalledCopy = false;      // [Config] Installed
+    bool SlideshowCollage = true;    // [Config] SlideshowCollage
+    bool FotavoLayout = false;       // [Config] Fotavo, forced on by RollArgument
+    QString PictureDirectory = "Pictures";
+    QString PictureDir;              // folder whose sub-folders are the rolls, trailing "/"
+    QString LanguageCode = "EN";     // LUMORA_LANGUAGE, else "EN"
+    QString DiscAppName;             // InstanceMode only
+    bool InstallButtonHidden = false;  // set when the "Rolls" fallback was taken
+};
+
+TAppState& AppState();
+void ResetAppState();
+
+// Arguments are cut at every ":"; only the first character of the key part
+// counts: "I"/"i" sets InstanceMode, "R"/"r" sets RollArgument (last wins).
+void ParseCommandLine(const QStringList& args, TAppState& state);
+
+// The folder above P's last folder, with trailing "/"; empty when P has fewer
+// than two "/". ParentFolder("/a/b/c/") == "/a/b/".
+QString ParentFolder(const QString& p);
+
+// Settings module start: AppDir from the executable (or AppDirOverride when
+// not empty), the command line, SSInterval, LanguageCode.
+void InitSettingsModule(const QStringList& args, const QString& appDirOverride = QString());
+
+// The text shown when no picture folder or no roll is found.
+inline const char* const NoImagesMessage = "Unable to find any images. Application terminating";
+
+enum class TPictureFolder {
+    OwnFolder,   // plain layout: the program folder is the only roll
+    Found,       // PictureDir is set
+    NotFound     // neither the picture folder nor "Rolls": NoImagesMessage, terminate
+};
+
+// Reads [Config] Installed, SlideshowCollage, Fotavo and PictureDirectory and
+// resolves PictureDir; on NotFound FotavoLayout is cleared.
+TPictureFolder ResolvePictureFolder(TAppState& state);

@@ -1,0 +1,17 @@
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <cstdlib>
+
+// Every test program runs with a QApplication on the offscreen platform and
+// with its own XDG_CONFIG_HOME, so nothing a test does reaches the real
+// per-user settings.
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QTemporaryDir configHome;
+    setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
+    setenv("XDG_RUNTIME_DIR", configHome.path().toLocal8Bit().constData(), 1);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
