@@ -2,6 +2,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // The mount holding a folder, standing in for the drive-type and volume-label
 // queries: an ISO 9660 or UDF file system counts as a CD.
@@ -28,6 +29,24 @@ public:
 const TMountTable& MountTable();
 // Installs Table (nullptr restores the system one).
 void SetMountTable(std::unique_ptr<TMountTable> table);
+
+// The system table reading MountInfoFile (format of /proc/self/mountinfo)
+// afresh on every question and labels from the symlinks in ByLabelFolder;
+// tests point it at files of their own.
+std::unique_ptr<TMountTable> MakeSystemMountTable(
+    const QString& mountInfoFile = QStringLiteral("/proc/self/mountinfo"),
+    const QString& byLabelFolder = QStringLiteral("/dev/disk/by-label/"));
+
+// The mounts listed in a mountinfo text, in file order; broken lines are skipped.
+std::vector<TMountInfo> ParseMountInfo(const QByteArray& text);
+// The entry whose mount point is the longest prefix of the absolute Path on a
+// "/" boundary (the later one of equal mount points: it is mounted on top).
+std::optional<TMountInfo> LongestMount(const std::vector<TMountInfo>& mounts,
+                                       const QString& path);
+// "\040" style octal escapes of mountinfo fields undone.
+QString UnescapeMountField(const QByteArray& field);
+// "\x20" style escapes of udev's by-label names undone.
+QString UnescapeLabel(const QByteArray& name);
 
 // True when Path lies on a CD or DVD file system.
 bool IsOnCD(const QString& path);

@@ -23,11 +23,14 @@ bool SetReadOnly(const QString& path, bool readOnly);
 
 // Writes Data to Path through a temporary file in the same folder and a
 // rename, so that readers see either the old or the new content, never a
-// half-written file. Mode is applied to the new file (and kept on rename).
+// half-written file. Mode is applied to the new file (and kept on rename);
+// an existing file keeps no more permission than it had, a read-only one is
+// not replaced (EACCES), and a symlink is followed to the file it names.
 // Returns false (errno set) when anything fails; the old file is then untouched.
 bool WriteFileAtomically(const QString& path, const QByteArray& data, int mode = 0644);
 
-// Reads a whole file; false when it cannot be read. MaxBytes bounds the read.
+// Reads a whole regular file; false when it cannot be read or is larger than
+// MaxBytes (EFBIG). A FIFO or device is refused, never waited on.
 bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes = qint64(1) << 31);
 
 } // namespace Platform

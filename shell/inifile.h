@@ -17,14 +17,17 @@ public:
     int ReadInteger(const QString& section, const QString& key, int def) const;
     bool ReadBool(const QString& section, const QString& key, bool def) const;
 
-    // Raise EError("Unable to write to <file>") on failure.
+    // Raise EError("Unable to write to <file>") on failure, also when the entry
+    // cannot be stored (IniText::CanWrite) or the file is read-only. A value
+    // with surrounding blanks or quotes is written quoted so it reads back unchanged.
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
     void EraseSection(const QString& section);
     void DeleteKey(const QString& section, const QString& key);
 
-    // Key names of Section (the list is cleared first).
+    // Key names of Section (the list is cleared first), as many as fit the
+    // 8192-byte buffer of zero-terminated names.
     void ReadSection(const QString& section, QStringList& keys) const;
     // "key=value" lines of Section in file order (the list is cleared first).
     void ReadSectionValues(const QString& section, QStringList& lines) const;
@@ -51,6 +54,13 @@ void ReadSection(const QByteArray& text, const QString& section, QStringList& ke
 QByteArray WriteString(const QByteArray& text, const QString& section, const QString& key,
                        const QString& value);
 QByteArray EraseSection(const QByteArray& text, const QString& section);
+QByteArray DeleteKey(const QByteArray& text, const QString& section, const QString& key);
+void ReadSections(const QByteArray& text, QStringList& sections);
+bool SectionExists(const QByteArray& text, const QString& section);
+// False when the entry cannot be stored so that it reads back as written: an
+// empty section or key, a line break anywhere, a key holding "=" or starting
+// with "[" or ";". WriteString leaves the text unchanged then.
+bool CanWrite(const QString& section, const QString& key, const QString& value);
 } // namespace IniText
 
 // ReadInteger's conversion rule on its own: "0x1F" -> 31, "abc" -> Default.

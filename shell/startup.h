@@ -22,8 +22,9 @@ struct TAppState {
 TAppState& AppState();
 void ResetAppState();
 
-// Arguments are cut at every ":"; only the first character of the key part
-// counts: "I"/"i" sets InstanceMode, "R"/"r" sets RollArgument (last wins).
+// Arguments (without the program name: pass arguments().mid(1)) are cut at
+// every ":"; only the first character of the key part counts: "I"/"i" sets
+// InstanceMode, "R"/"r" sets RollArgument to the second field (last wins).
 void ParseCommandLine(const QStringList& args, TAppState& state);
 
 // The folder above P's last folder, with trailing "/"; empty when P has fewer
@@ -31,7 +32,8 @@ void ParseCommandLine(const QStringList& args, TAppState& state);
 QString ParentFolder(const QString& p);
 
 // Settings module start: AppDir from the executable (or AppDirOverride when
-// not empty), the command line, SSInterval, LanguageCode.
+// not empty), the command line (arguments without the program name),
+// SSInterval, LanguageCode. SettingsFile() is reopened for the new AppDir.
 void InitSettingsModule(const QStringList& args, const QString& appDirOverride = QString());
 
 // The text shown when no picture folder or no roll is found.
@@ -44,5 +46,6 @@ enum class TPictureFolder {
 };
 
 // Reads [Config] Installed, SlideshowCollage, Fotavo and PictureDirectory and
-// resolves PictureDir; on NotFound FotavoLayout is cleared.
+// resolves PictureDir; on NotFound FotavoLayout is cleared. A program folder
+// with no folder above it to search finds nothing: NotFound.
 TPictureFolder ResolvePictureFolder(TAppState& state);

@@ -29,6 +29,8 @@ void InfoMsg(const QString& text);
 void WarningMsg(const QString& text);
 void SevereMsg(const QString& text);
 void Write(int level, const QString& message);
+// Continuation line: Text and CR LF to the debug stream only, no head.
+void WriteContinuation(const QString& text);
 
 void RegisterErrorText(const QString& domain, int number, const QString& text);
 QString ErrorText(const QString& domain, int number);
