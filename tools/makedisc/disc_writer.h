@@ -1,0 +1,39 @@
+#pragma once
+// Writes the planned rolls: every photo drawn or read once, reduced size by
+// size with area averaging and encoded through the imaging facade, photos of
+// one roll spread over worker threads.
+#include "tools/makedisc/disc_plan.h"
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+namespace MakeDisc {
+
+struct TWriteSettings {
+    QString PicturesFolder;  // <disc>/Pictures/, trailing "/"
+    int QualityFactor = 0;   // the imaging library's factor (QualityFactorFor)
+    int Threads = 1;
+};
+
+struct TRollReport {
+    int Photos = 0;          // photos written, numbered without gaps
+    int Files = 0;           // files written over all size folders
+    QStringList Skipped;     // one readable line per photo that could not be read
+    QString Failure;         // first write failure; empty when the roll is complete
+};
+
+// The quality factor (2..255) whose JPEG quality is nearest to Quality
+// (1..100); of equal candidates the better quality wins.
+int QualityFactorFor(int jpegQuality);
+
+// A person's photo, turned upright by its EXIF orientation. Null with Error
+// set when it cannot be read.
+QImage ReadUprightPhoto(const QString& path, QString& error);
+
+// Writes the roll into PicturesFolder + roll name. Photos that cannot be read
+// are skipped and the later ones renumbered so that frame numbers stay
+// 1, 2, ...; a roll left without any photo leaves no folder behind. A write
+// failure stops the roll's remaining work.
+TRollReport WriteRoll(const TRollPlan& roll, const TWriteSettings& settings);
+
+} // namespace MakeDisc
