@@ -1,0 +1,356 @@
+#include "collection/roll.h"
+#include "collection/rotation.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "shell/tracelog.h"
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <utility>
+
+QString SizeFolderOf(int level) {
+    if (level <= 0 || level >= LevelCount) return QString();
+    return QString::fromLatin1(SizeFolderNames[size_t(level)]) + '/';
+}
+
+TLevel TLevelSet::Min() const {
+    for (int level = 1; level < LevelCount; ++level)
+        if (Contains(level)) return TLevel(level);
+    return 0;
+}
+
+TLevel TLevelSet::Max() const {
+    for (int level = LevelCount - 1; level >= 1; --level)
+        if (Contains(level)) return TLevel(level);
+    return 0;
+}
+
+QString FrameNumberKey(const QString& path) {
+    QString name = path.mid(path.lastIndexOf('/') + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot >= 0) name.truncate(dot);
+    const qsizetype dash = name.indexOf('-');
+    if (dash < 0) return name;
+    const qsizetype next = name.indexOf('-', dash + 1);
+    QString key = next < 0 ? name.mid(dash + 1) : name.mid(dash + 1, next - dash - 1);
+    // Half-frame scans carry an "A" after the frame number.
+    if (key.endsWith('A') || key.endsWith('a')) key.chop(1);
+    // The film's lead frames come before frame 0.
+    if (key == QLatin1String("XX")) return QStringLiteral("-3");
+    if (key == QLatin1String("X")) return QStringLiteral("-2");
+    if (key == QLatin1String("00")) return QStringLiteral("-1");
+    return key;
+}
+
+std::optional<qint64> FrameNumberOf(const QString& key) {
+    bool ok = false;
+    const qint64 value = key.toLongLong(&ok, 10);
+    if (!ok) return std::nullopt;
+    return value;
+}
+
+namespace {
+
+QCollator IgnoringCaseCollator() {
+    QCollator collator;  // the user's locale
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+} // namespace
+
+int CompareTextIgnoringCase(const QString& a, const QString& b) {
+    return IgnoringCaseCollator().compare(a, b);
+}
+
+int IndexOfName(const QStringList& lines, const QString& name) {
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0) continue;
+        if (QStringView(line).left(eq).trimmed().compare(name, Qt::CaseInsensitive) == 0) return i;
+    }
+    return -1;
+}
+
+std::optional<QString> ValueOfName(const QStringList& lines, const QString& name) {
+    const int i = IndexOfName(lines, name);
+    if (i < 0) return std::nullopt;
+    return lines[i].mid(lines[i].indexOf('=') + 1);
+}
+
+// ---- TMedia ----------------------------------------------------------------
+
+std::unique_ptr<TMedia> TMedia::Create(TRoll* roll, const QString& fileName,
+                                       const QString& folder) {
+    std::unique_ptr<TMedia> media(new TMedia(roll));
+    media->Folder = Platform::WithTrailingSlash(folder);
+    media->FileName = fileName;
+    media->Level = roll ? roll->DefaultLevel : 0;
+    // A disc roll without size folders keeps its photos in the roll folder.
+    media->SizeFolder = SizeFolderOf(media->Level);
+    return media;
+}
+
+std::unique_ptr<TMedia> TMedia::CreateFromPath(TRoll* roll, const QString& path) {
+    std::unique_ptr<TMedia> media(new TMedia(roll));
+    const qsizetype slash = path.lastIndexOf('/');
+    media->FileName = path.mid(slash + 1);
+    media->Folder = slash < 0 ? QString() : path.left(slash + 1);
+    media->Level = 0;
+    return media;
+}
+
+TMedia::~TMedia() = default;
+
+QString TMedia::FullPath() const { return Folder + SizeFolder + FileName; }
+
+QString TMedia::BestQualityPath() const {
+    if (!Roll) return QString();
+    const TLevel best = Roll->SizesPresent.FirstOf(BestSizePreference);
+    if (best == 0) return QString();
+    return Folder + SizeFolderOf(best) + FileName;
+}
+
+TIEBitmap* TMedia::GetImage() {
+    if (!Image) {
+        std::unique_ptr<TIEBitmap> image = TIEBitmap::CreateFromFile(FullPath(), 3);
+        if (image && Rotation != 0) image->Rotate(Rotation);
+        Image = std::move(image);
+    }
+    return Image.get();
+}
+
+void TMedia::LoadThumbnail() {
+    Thumbnail.reset();
+    // The plain layout has no thumbnail folder: the photo itself is the source.
+    const QString source = (Roll && !Roll->ThumbFolder.isEmpty())
+                               ? Roll->ThumbFolder + FileName
+                               : FullPath();
+    std::unique_ptr<TThumbnail> thumbnail = MakeCenterCutThumbnailFor(source, ThumbnailSize);
+    if (thumbnail && Rotation != 0) {
+        try {
+            thumbnail->Rotate(Rotation);
+        } catch (const EError& e) {
+            // Like any other thumbnail failure: the icon stays a black box.
+            TraceLog::WarningMsg(QStringLiteral("Thumbnail of %1 not rotated: %2")
+                                     .arg(source, e.Message()));
+            thumbnail.reset();
+        }
+    }
+    // Stored only when complete: the main thread may draw it at any time after.
+    Thumbnail = std::move(thumbnail);
+}
+
+void TMedia::FreeThumbnail() { Thumbnail.reset(); }
+
+void TMedia::DrawThumbnail(QPainter& canvas, const QRect& rect) const {
+    if (Thumbnail)
+        Thumbnail->Draw(canvas, rect);
+    else
+        canvas.fillRect(rect, Qt::black);
+}
+
+void TMedia::ResetZoom() {
+    ZoomFactor = 1.0;
+    ExtraSteps = 0;
+    LevelGap = false;
+    if (Roll) SetLevel(Roll->DefaultLevel);
+    Image.reset();
+}
+
+void TMedia::SetLevel(TLevel level) {
+    if (level == Level || Level == 0) return;
+    Level = level;
+    SizeFolder = SizeFolderOf(level);
+}
+
+bool TMedia::StepResolution(int delta) {
+    const TLevelSet sizes = Roll ? Roll->SizesPresent : TLevelSet();
+    const int cur = Level;
+    const int maxLevel = sizes.Max();
+    const int minLevel = sizes.Min();
+    if (ExtraSteps != 0) {
+        ExtraSteps += delta;
+        if (!LevelGap) return false;
+        if (ExtraSteps == 0) {
+            LevelGap = false;
+            return false;
+        }
+        const int target = cur + ExtraSteps;
+        if (target > maxLevel || target < minLevel) return false;
+        if (!sizes.Contains(target)) return false;
+        SetLevel(TLevel(target));
+        LevelGap = false;
+        ExtraSteps = 0;
+        return true;
+    }
+    const bool attempt = (cur > minLevel && cur < maxLevel) || (cur == maxLevel && delta == -1) ||
+                         (cur == minLevel && delta == +1);
+    if (!attempt) {
+        ExtraSteps += delta;
+        return false;
+    }
+    const int target = cur + delta;
+    if (sizes.Contains(target)) {
+        SetLevel(TLevel(target));
+        ExtraSteps = 0;
+        return true;
+    }
+    ExtraSteps += delta;
+    LevelGap = true;
+    return false;
+}
+
+bool TMedia::CanZoomIn() const {
+    const int maxLevel = Roll ? Roll->SizesPresent.Max() : 0;
+    return ExtraSteps < 2 || Level != maxLevel;
+}
+
+bool TMedia::CanZoomOut() const {
+    const int minLevel = Roll ? Roll->SizesPresent.Min() : 0;
+    return ExtraSteps > -2 || Level != minLevel;
+}
+
+// ---- TRoll -----------------------------------------------------------------
+
+TRoll::TRoll(bool useSizeFolders, QString name, QString folder, TThumbnailEvent onThumbnail)
+    : Name(std::move(name)),
+      Folder(Platform::WithTrailingSlash(folder)),
+      OnThumbnail(std::move(onThumbnail)),
+      UseSizeFolders(useSizeFolders) {}
+
+TRoll::~TRoll() {
+    // The loader thread (when there is one) is stopped by its owner before
+    // this point; tasks go first so that nothing refers to a freed photo.
+    Tasks.clear();
+    if (RotationsDirty) {
+        try {
+            SaveRotations();
+        } catch (const std::exception& e) {
+            // The program is closing; nobody is left to show a message to.
+            TraceLog::SevereMsg(QStringLiteral("Rotations of roll %1 not saved: %2")
+                                    .arg(Name, QString::fromUtf8(e.what())));
+        }
+    }
+    Rotations.clear();
+    Media.clear();
+}
+
+void TRoll::Prepare() {
+    TraceScope trace("TRoll.Prepare");
+    if (!Scanned) {
+        Scanned = true;
+        FindSizes();
+        ChooseDefaultLevel();
+        LoadRotations();
+        ScanFiles();
+    }
+    if (!Queued) {
+        SetSorted(true);
+        for (int i = 0; i < Count(); ++i) Tasks.push_back(std::make_unique<TTask>(Items(i), i));
+        Queued = true;
+    }
+}
+
+QStringList TRoll::FileList() const {
+    QStringList list;
+    list.reserve(Count());
+    for (const auto& media : Media) list.append(media->FullPath());
+    return list;
+}
+
+void TRoll::FreeThumbnails() {
+    Queued = false;
+    for (const auto& media : Media) media->FreeThumbnail();
+}
+
+void TRoll::SetSorted(bool value) {
+    if (value && !FSorted) Sort();
+    FSorted = value;
+}
+
+void TRoll::FindSizes() {
+    SizesPresent = TLevelSet();
+    ThumbFolder.clear();
+    // In the plain layout the photos lie in the program folder itself; a
+    // folder there that happens to be called "Small" is not a size folder.
+    if (!UseSizeFolders) return;
+    for (int level = 1; level < LevelCount; ++level) {
+        const QString folder = Folder + QString::fromLatin1(SizeFolderNames[size_t(level)]);
+        // Follows symlinks; a dangling link or a link loop is not a folder.
+        if (!Platform::DirectoryExists(folder)) continue;
+        if (SizesPresent.IsEmpty()) ThumbFolder = folder + '/';
+        SizesPresent.Include(level);
+    }
+}
+
+void TRoll::ChooseDefaultLevel() { DefaultLevel = SizesPresent.FirstOf(ViewSizePreference); }
+
+QString TRoll::ScanFolder() const {
+    return UseSizeFolders ? Folder + SizeFolderOf(DefaultLevel) : Folder;
+}
+
+void TRoll::ScanFiles() {
+    TraceScope trace("TRoll.ScanFiles");
+    // "*.jpg" matches ".jpg" and ".JPG" alike, as on the disc's own file
+    // system. Only regular files count (symlinks followed): a folder or a
+    // FIFO named like a photo is skipped. Hidden (dot) files are skipped too.
+    // Names that are not valid UTF-8 are not listed by Qt at all, since they
+    // could not be opened again through a QString path.
+    const QDir dir(ScanFolder());
+    const QFileInfoList entries = dir.entryInfoList(
+        QStringList{QStringLiteral("*.jpg")}, QDir::Files, QDir::Unsorted);
+    for (const QFileInfo& entry : entries) {
+        if (!entry.isFile()) continue;
+        AddFile(entry.fileName());
+    }
+}
+
+void TRoll::AddFile(const QString& name) {
+    std::unique_ptr<TMedia> media =
+        UseSizeFolders ? TMedia::Create(this, name, Folder) : TMedia::CreateFromPath(this, Folder + name);
+    if (const std::optional<QString> value = ValueOfName(Rotations, name))
+        media->Rotation = StoredRotationValue(*value);
+    NumericNames = NumericNames && name.contains('-');
+    Media.push_back(std::move(media));
+}
+
+void TRoll::Sort() {
+    TraceScope trace("TRoll.Sort");
+    if (Media.size() < 2) return;
+    if (NumericNames) {
+        std::vector<std::pair<qint64, std::unique_ptr<TMedia>>> keyed;
+        keyed.reserve(Media.size());
+        bool allNumbers = true;
+        for (auto& media : Media) {
+            const std::optional<qint64> frame = FrameNumberOf(FrameNumberKey(media->FullPath()));
+            if (!frame) {
+                allNumbers = false;
+                break;
+            }
+            keyed.emplace_back(*frame, nullptr);
+        }
+        // A name like "r-ab.jpg" has no frame number: the roll sorts by name
+        // instead of failing.
+        if (allNumbers) {
+            for (size_t i = 0; i < Media.size(); ++i) keyed[i].second = std::move(Media[i]);
+            std::sort(keyed.begin(), keyed.end(),
+                      [](const auto& a, const auto& b) { return a.first < b.first; });
+            for (size_t i = 0; i < Media.size(); ++i) Media[i] = std::move(keyed[i].second);
+            return;
+        }
+    }
+    const QCollator collator = IgnoringCaseCollator();
+    std::vector<std::pair<QString, std::unique_ptr<TMedia>>> keyed;
+    keyed.reserve(Media.size());
+    for (auto& media : Media) {
+        QString path = media->FullPath();
+        keyed.emplace_back(std::move(path), std::move(media));
+    }
+    std::sort(keyed.begin(), keyed.end(), [&collator](const auto& a, const auto& b) {
+        return collator.compare(a.first, b.first) < 0;
+    });
+    for (size_t i = 0; i < Media.size(); ++i) Media[i] = std::move(keyed[i].second);
+}
