@@ -118,6 +118,20 @@ private:
 // the empty rectangle when any of the four is 0.
 QRect FitSizeInto(QSize size, QSize bounds);
 
+// PrintAt flags.
+constexpr int PrintCentreHorizontally = 1;
+constexpr int PrintCentreVertically = 2;
+constexpr int PrintDither = 4;
+// Where PrintAt puts a picture of size Picture on a page: fitted into
+// MaxWidth x MaxHeight, kept at that size when it is smaller than the page
+// both ways, else scaled into the page; centred, then moved to the left
+// (top) edge unless Flags keep that centring.
+QRect PlacePrint(QSize picture, QSize page, int maxWidth, int maxHeight, int flags);
+
+// The centre square kept by CenterCrop for a picture of Size; one pixel longer
+// in the long direction when the difference is odd.
+QRect CenterCropRect(QSize size);
+
 // Library-level helpers (log names as given).
 bool ResamplePicture(BITMAPHANDLE* handle, QSize size, QString& errorText);
 BITMAPHANDLE* CenterCropFromPicture(BITMAPHANDLE* handle, QString& errorText);

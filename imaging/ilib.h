@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 class QPrinter;
@@ -55,6 +56,8 @@ void RegisterImagingErrorTexts();
 // The text for Code, independent of the trace switch (used where a user must
 // see the reason even though tracing is off).
 QString ImagingErrorText(int code);
+// Number of codes RegisterImagingErrorTexts registers (88).
+int ImagingErrorTextCount();
 
 // ---- file format codes (ImageTypeTable uses the same numbers) -----------
 constexpr int FILE_PCX = 1;
@@ -99,6 +102,11 @@ struct BITMAPHANDLE {
     int YResolution = 0;
     // Size of the picture in the file it came from; differs from the image
     // size when the JPEG decoder scaled in the DCT domain (PreferSmall loads).
+    // Rule: a load sets the file's full size; L_CopyBitmapRect scales it by the
+    // share of the picture kept (a centre crop of a 1/8 decode keeps the crop's
+    // size in the file); L_ResampleBitmap keeps it (the pixels still show the
+    // same part of the file); a quarter turn swaps it; L_AllocateBitmap and
+    // the DIB conversions set it to the picture's own size.
     int SourceWidth = 0;
     int SourceHeight = 0;
     int Accessed = 0;      // L_AccessBitmap nesting
@@ -134,7 +142,13 @@ int L_FreeBitmap(pBITMAPHANDLE bitmap);
 
 // ---- loading -------------------------------------------------------------
 // BitsPerPixel 0 keeps the file's own depth (rounded to one we hold); 24 and 8
-// convert; Order is 1 (RGB). The next load's size choice comes from
+// convert (a colour picture asked at 8 bits gets the SharedPalette layout of
+// L_ColorResBitmap's CRF_FIXEDPALETTE, a grey one stays 8-bit grey); Order is
+// 1 (RGB), other values are taken as 1. A file cut short or damaged gives
+// ERROR_CORRUPT_FILE and no picture (never a partly grey one); a handle whose
+// load fails is left empty. JPEG goes to libjpeg-turbo, TARGA to our own
+// decoder, BMP/PNG/GIF/TIFF to Qt; PCX, Photo CD, FlashPix, PSD, WMF, EPS and
+// Sun raster are identified but give ERROR_FORMAT_NOT_DECODABLE. The next load's size choice comes from
 // L_SetLoadScale / L_SetDimension / L_SetPCDResolution.
 constexpr int LOADFILE_ALLOCATE = 1;
 constexpr int LOADFILE_STORE = 8;
@@ -154,15 +168,26 @@ int L_FileInfoMemory(const uint8_t* buffer, pFILEINFO info, qint64 length, int f
 // Comment Index 0..71 of a JPEG or TIFF file into Buffer (zero-terminated).
 // Returns the text length (>= 0), or an error code; 0 when the slot is empty.
 int L_ReadFileComment(const QString& fileName, int index, char* buffer, int bufferSize);
+// All 72 comment slots at once (empty strings where none). The file is parsed
+// once; L_ReadFileComment reuses that parse for the same unchanged file.
+// Mapping: 0 Artist, 1 Copyright, 2 Date (DateTime, else DateTimeOriginal),
+// 3 Description (ImageDescription, else the first JPEG COM segment),
+// 4 HostComputer, 5 Make, 6 Model, 7 DocumentName, 8 PageName, 9 Software.
+// Text bytes are taken as UTF-8, or as Latin-1 when they are not valid UTF-8.
+int L_ReadFileComments(const QString& fileName, QStringList& texts);
 
 // Multi-resolution formats. We decode neither FlashPix nor Photo CD, so
 // L_EnumDimensions answers ERROR_FORMAT_NOT_DECODABLE; the settings are kept.
 int L_EnumDimensions(const QString& fileName, QSize* sizes, int& count);
 int L_SetDimension(int format, int width, int height);
-int L_SetPCDResolution(int resolution);
+int L_GetDimension(int& format, int& width, int& height);
+int L_SetPCDResolution(int resolution);  // 0..5, else ERROR_INV_PARAMETER
+int L_GetPCDResolution();
 // Per thread: a JPEG load that follows may use DCT-domain scaling so that the
 // shorter side of the result is still at least MinShortSide; 0 (the default)
-// decodes at full size. The setting stays until changed.
+// decodes at full size. The setting stays until changed. Only the scales 1/8,
+// 1/4 and 1/2 are used (libjpeg-turbo's fast paths): the smallest whose
+// shorter side, rounded up, is >= MinShortSide, else full size.
 int L_SetLoadScale(int minShortSide);
 int L_GetLoadScale();
 
@@ -170,6 +195,13 @@ int L_GetLoadScale();
 using FILESAVECALLBACK = int (*)(pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines,
                                  void* userData);
 // QualityFactor is the library's: 2 (best) .. 255 (smallest); 0 means default.
+// Written: JPEG (10), BMP (6), PNG (75), TIFF (3; 17 with LZW) and TARGA (4);
+// other formats give ERROR_FEATURE_NOT_SUPPORTED. The file is encoded
+// completely before it is written, so a stop (ERROR_USER_ABORT) or an encoding
+// error leaves the target untouched; a failed write removes a file this call
+// created. L_SaveFile's callback fills Buffer with Lines rows from Row in the
+// layout of Bitmap, the picture being written (a converted copy when
+// BitsPerPixel asked for another depth).
 int L_SaveBitmap(const QString& fileName, pBITMAPHANDLE bitmap, int format, int bitsPerPixel,
                  int qualityFactor);
 int L_SaveFile(const QString& fileName, pBITMAPHANDLE bitmap, int format, int bitsPerPixel,
@@ -178,6 +210,9 @@ int L_SaveBitmapMemory(QByteArray& out, pBITMAPHANDLE bitmap, int format, int bi
                        int qualityFactor);
 // JPEG quality (1..100) that a quality factor maps to.
 int QualityFactorToJpegQuality(int qualityFactor);
+// JPEG with an explicit quality (1..100). Subsample writes 4:2:0 chroma, else
+// 4:4:4. (The quality-factor saves use 4:4:4 from quality 90 up, else 4:2:0.)
+int L_SaveJpegMemory(QByteArray& out, pBITMAPHANDLE bitmap, int quality, bool subsample);
 
 // ---- pixel operations (in place unless a destination is given) ----------
 // Area averaging for reduction, smooth (bilinear) interpolation for enlargement.
@@ -206,9 +241,13 @@ int L_GetBitmapRow(const BITMAPHANDLE* bitmap, uint8_t* buffer, int row, qint64 
 // padded to 4 bytes, BGR byte order. Kept in a QByteArray (the "global block").
 int L_ConvertToDIB(const BITMAPHANDLE* bitmap, QByteArray& dib);
 int L_ChangeToDIB(pBITMAPHANDLE bitmap, QByteArray& dib);  // bitmap emptied
+// HeaderSize (header plus colour table) is checked when given (>= 0); BI_RGB
+// only (others: ERROR_FEATURE_NOT_SUPPORTED); Bits must hold every row
+// (else ERROR_CORRUPT_FILE); a negative height means top-down rows. A 12-byte
+// core header is accepted too.
 int L_ConvertFromDIB(pBITMAPHANDLE bitmap, const uint8_t* header, const uint8_t* bits,
-                     qint64 bitsSize);
-int L_ChangeFromDIB(pBITMAPHANDLE bitmap, QByteArray& dib);  // dib emptied
+                     qint64 bitsSize, qint64 headerSize = -1);
+int L_ChangeFromDIB(pBITMAPHANDLE bitmap, QByteArray& dib);  // dib emptied on success only
 // A device bitmap here is a QPixmap (needs a GUI application) or a QImage.
 int L_ConvertFromDDB(pBITMAPHANDLE bitmap, const QImage& device);
 
@@ -218,7 +257,11 @@ int L_SetDisplayMode(int mask, int value);  // returns the previous mode
 // Paints the whole bitmap stretched into Destination; an empty Clip means none.
 int L_PaintDC(QPainter& painter, const BITMAPHANDLE* bitmap, const QRect& destination,
               const QRect& clip = QRect());
-// Effect numbers of our own; 0 paints plainly.
+// Effect numbers of our own; 0 paints plainly, an unknown number gives ERROR_INV_PARAMETER.
+constexpr int EFFECT_NONE = 0;
+constexpr int EFFECT_GREY = 1;     // in shades of grey
+constexpr int EFFECT_DIM = 2;      // darkened by half (disabled look)
+constexpr int EFFECT_LIGHTEN = 3;  // washed with white (hover look)
 int L_PaintDCEffect(QPainter& painter, const BITMAPHANDLE* bitmap, const QRect& destination,
                     const QRect& clip, int effect);
 // Prints onto the current page of a painter that is active on a printer.

@@ -1,0 +1,167 @@
+// lumora-bench: timings of the thumbnail and decode paths, next to the floor
+// (libjpeg-turbo alone, in this process, at the same DCT scale).
+//
+//   lumora-bench thumbs DIR [PASSES]        70 x 70 centre cuts through MakeCenterCutThumbnailFor
+//   lumora-bench floor-thumbs DIR [PASSES]  libjpeg-turbo decode at the scale the thumbnail path uses
+//   lumora-bench decode FILE [PASSES]       full decode through LoadPicture
+//   lumora-bench floor-decode FILE [PASSES] libjpeg-turbo full-size decode
+//
+// Every command makes one warm-up pass, then PASSES timed passes (default 7),
+// and prints the median as its last line.
+#include "collection/thumbnail.h"
+#include "imaging/ilib.h"
+#include "imaging/loading.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <csetjmp>
+#include <functional>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Milliseconds per item of Work over Items, median of Passes passes.
+double TimePerItem(const QStringList& items, int passes, const std::function<bool(const QString&)>& work) {
+    for (const QString& f : items) work(f);  // warm-up: file cache, allocator, code
+    std::vector<double> perPass;
+    for (int p = 0; p < passes; ++p) {
+        auto t0 = Clock::now();
+        for (const QString& f : items) {
+            if (!work(f)) {
+                std::fprintf(stderr, "failed: %s\n", qPrintable(f));
+                std::exit(1);
+            }
+        }
+        double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        perPass.push_back(ms / items.size());
+        std::printf("pass %d: %.3f ms/item\n", p + 1, perPass.back());
+    }
+    return Median(perPass);
+}
+
+QStringList JpegsIn(const QString& dir) {
+    QStringList out;
+    for (const QFileInfo& fi : QDir(dir).entryInfoList({"*.jpg", "*.JPG", "*.jpeg"}, QDir::Files, QDir::Name))
+        out << fi.absoluteFilePath();
+    return out;
+}
+
+struct ErrorMgr {
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+};
+
+void OnJpegError(j_common_ptr cinfo) { longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1); }
+
+// The floor: read the file, decode with libjpeg-turbo to RGB at the smallest
+// M/8 scale whose shorter side stays >= MinShortSide (0: full size).
+bool FloorDecode(const QString& path, int minShortSide, std::vector<unsigned char>& pixels) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    QByteArray data = f.readAll();
+    jpeg_decompress_struct cinfo;
+    ErrorMgr err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = OnJpegError;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()), data.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    if (minShortSide > 0) {
+        unsigned shortSide = std::min(cinfo.image_width, cinfo.image_height);
+        cinfo.scale_denom = 8;
+        cinfo.scale_num = 8;
+        for (unsigned num = 1; num <= 8; ++num) {
+            if ((shortSide * num + 7) / 8 >= unsigned(minShortSide)) {
+                cinfo.scale_num = num;
+                break;
+            }
+        }
+    }
+    jpeg_start_decompress(&cinfo);
+    size_t stride = size_t(cinfo.output_width) * 3;
+    pixels.resize(stride * cinfo.output_height);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[16];
+        for (int i = 0; i < 16; ++i)
+            rows[i] = pixels.data() + stride * std::min<size_t>(cinfo.output_scanline + i, cinfo.output_height - 1);
+        jpeg_read_scanlines(&cinfo, rows, 16);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: lumora-bench thumbs DIR [PASSES]\n"
+                 "       lumora-bench floor-thumbs DIR [PASSES]\n"
+                 "       lumora-bench decode FILE [PASSES]\n"
+                 "       lumora-bench floor-decode FILE [PASSES]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc < 3) return Usage();
+    const QString cmd = argv[1];
+    const QString target = QString::fromLocal8Bit(argv[2]);
+    const int passes = argc > 3 ? std::max(1, atoi(argv[3])) : 7;
+    RegisterImagingErrorTexts();
+
+    if (cmd == "thumbs" || cmd == "floor-thumbs") {
+        QStringList files = JpegsIn(target);
+        if (files.isEmpty()) {
+            std::fprintf(stderr, "no JPEG files in %s\n", qPrintable(target));
+            return 1;
+        }
+        std::vector<unsigned char> pixels;
+        double ms;
+        if (cmd == "thumbs")
+            ms = TimePerItem(files, passes, [](const QString& f) {
+                auto t = MakeCenterCutThumbnailFor(f, ThumbnailSize);
+                return t && t->GetSize() == QSize(ThumbnailSize, ThumbnailSize);
+            });
+        else
+            ms = TimePerItem(files, passes, [&](const QString& f) { return FloorDecode(f, ThumbnailSize, pixels); });
+        std::printf("%s: %.3f ms/photo\n", qPrintable(cmd), ms);
+        return 0;
+    }
+    if (cmd == "decode" || cmd == "floor-decode") {
+        QStringList one{target};
+        std::vector<unsigned char> pixels;
+        double ms;
+        if (cmd == "decode")
+            ms = TimePerItem(one, passes, [](const QString& f) {
+                QString error;
+                ImageInfo info;
+                return LoadPicture(f, 0, false, error, info) != nullptr;
+            });
+        else
+            ms = TimePerItem(one, passes, [&](const QString& f) { return FloorDecode(f, 0, pixels); });
+        std::printf("%s: %.3f ms\n", qPrintable(cmd), ms);
+        return 0;
+    }
+    return Usage();
+}

@@ -1,0 +1,135 @@
+#pragma once
+// Insides of the imaging facade, shared by its source files only.
+#include "imaging/ilib.h"
+#include <QByteArray>
+#include <QStringList>
+#include <cstddef>
+#include <cstdint>
+
+namespace ilib {
+
+// Whole-file reads are bounded; photo files are far below this.
+constexpr qint64 MaxFileBytes = qint64(1) << 30;
+
+// Rows handed to a row callback or written between status reports.
+constexpr int RowBatch = 16;
+
+// Reads a whole file into Data with one read loop. Returns SUCCESS, or
+// ERROR_FILENOTFOUND / ERROR_FILE_OPEN / ERROR_FILE_READ / ERROR_IMAGE_TOO_LARGE.
+int ReadWholeFile(const QString& fileName, QByteArray& data);
+
+// Random access to the bytes of a file or of a memory block, bounded reads only.
+class TByteSource {
+public:
+    virtual ~TByteSource() = default;
+    virtual qint64 Size() const = 0;
+    // Copies Length bytes from Offset; false when they are not all there.
+    virtual bool ReadAt(qint64 offset, void* to, qint64 length) const = 0;
+};
+
+class TMemorySource final : public TByteSource {
+public:
+    TMemorySource(const uint8_t* data, qint64 size) : FData(data), FSize(size) {}
+    qint64 Size() const override { return FSize; }
+    bool ReadAt(qint64 offset, void* to, qint64 length) const override;
+    const uint8_t* Data() const { return FData; }
+
+private:
+    const uint8_t* FData;
+    qint64 FSize;
+};
+
+class TFileSource final : public TByteSource {
+public:
+    TFileSource() = default;
+    ~TFileSource() override;
+    TFileSource(const TFileSource&) = delete;
+    TFileSource& operator=(const TFileSource&) = delete;
+    // SUCCESS, ERROR_FILENOTFOUND or ERROR_FILE_OPEN.
+    int Open(const QString& fileName);
+    qint64 Size() const override { return FSize; }
+    bool ReadAt(qint64 offset, void* to, qint64 length) const override;
+    int Descriptor() const { return FFd; }
+    qint64 ModifiedNs() const { return FModifiedNs; }
+
+private:
+    int FFd = -1;
+    qint64 FSize = 0;
+    qint64 FModifiedNs = 0;
+};
+
+// ---- identification (identify.cpp) ----
+// Format code from the file's signature; 0 when not recognised.
+int IdentifyFormat(const TByteSource& source);
+// Fills Info for a non-JPEG format from its header (Format already identified).
+// SUCCESS or an error code.
+int HeaderInfo(const TByteSource& source, int format, FILEINFO& info);
+// The 72 comment texts of a JPEG or TIFF file (empty strings where none).
+int ReadComments(const TByteSource& source, int format, QList<QByteArray>& texts);
+// ERROR_CORRUPT_FILE when the file is visibly shorter than its header says
+// (only where the size follows from the header: uncompressed BMP).
+int CheckComplete(const TByteSource& source, int format);
+constexpr int CommentSlots = 72;
+
+// ---- JPEG (jpegcodec.cpp) ----
+struct TJpegLoad {
+    int BitsPerPixel = 0;
+    int MinShortSide = 0;
+    FILEREADCALLBACK Callback = nullptr;
+    void* UserData = nullptr;
+    FILEINFO* Info = nullptr;   // given to the callback
+    bool ReportStatus = false;  // call the status callback with percentages
+};
+int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJpegLoad& load);
+int JpegInfo(const TByteSource& source, FILEINFO& info);
+
+// Where encoded bytes go.
+class TByteSink {
+public:
+    virtual ~TByteSink() = default;
+    virtual bool Write(const uint8_t* data, size_t length) = 0;
+};
+struct TJpegSave {
+    int Quality = 85;
+    bool Subsample = true;   // 4:2:0 chroma; else 4:4:4
+    bool Grey = false;       // one-component JPEG
+    FILESAVECALLBACK Callback = nullptr;
+    void* UserData = nullptr;
+    bool ReportStatus = false;
+};
+int JpegEncode(BITMAPHANDLE& bitmap, TByteSink& sink, const TJpegSave& save);
+
+// ---- Qt image I/O (qtcodec.cpp) ----
+int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image);
+// The Qt writer for Format, or nullptr when we cannot write it.
+const char* QtWriterName(int format);
+int QtEncode(const QImage& image, int format, TByteSink& sink);
+
+// ---- TARGA (tgacodec.cpp) ----
+int TgaDecode(const uint8_t* data, qint64 size, QImage& image);
+int TgaEncode(const QImage& image, TByteSink& sink);
+
+// ---- held pixel formats (pixelops.cpp) ----
+// The QImage format for a bits-per-pixel value of the handle; Invalid when none.
+QImage::Format FormatForBits(int bitsPerPixel);
+// Converts any QImage to the held format for BitsPerPixel (0: nearest to the
+// image's own depth, with OwnBits as the file's depth when known). Sets the handle.
+int AdoptImage(BITMAPHANDLE& bitmap, QImage image, int bitsPerPixel, int ownBits);
+// True when every palette entry is grey (R = G = B).
+bool IsGreyTable(const QList<QRgb>& table);
+// The 256-colour SharedPalette layout.
+const QList<QRgb>& FixedPalette();
+
+// ---- status callback ----
+// Calls the installed status callback; SUCCESS when none is installed.
+int ReportStatus(int percent);
+bool HasStatusCallback();
+
+// Hands the rows of a finished picture to a load callback in batches;
+// stops with the callback's result when it is not SUCCESS.
+int DeliverRows(BITMAPHANDLE& bitmap, FILEINFO* info, FILEREADCALLBACK callback, void* userData);
+
+// Sets a zero-terminated string into a FILEINFO field.
+void SetCompression(FILEINFO& info, const char* text);
+
+}  // namespace ilib

@@ -1,0 +1,630 @@
+// Identification, loading and saving of picture files and streams, and the
+// file operations of TIEBitmap.
+#include "imaging/loading.h"
+#include "platform/mounts.h"
+#include "platform/paths.h"
+#include "shell/tracelog.h"
+#include "suite/iprot/iprot.h"
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// Streams and whole files taken into memory are bounded; photos are far below.
+constexpr qint64 MaxInMemoryBytes = qint64(1) << 30;
+constexpr int KnownJpegProbeBytes = 64;
+constexpr unsigned ProgramMarker = 0xE6FF;  // APP6
+// Pixel count a small FlashPix load aims at (150 x 150).
+constexpr qint64 SmallFlashPixPixels = 22500;
+
+QString ExceptionText(const std::exception& e) {
+    if (auto* error = dynamic_cast<const EError*>(&e)) return error->Message();
+    return QString::fromUtf8(e.what());
+}
+
+QString SystemErrorText(int error) {
+    return QString::fromStdString(std::error_code(error, std::system_category()).message());
+}
+
+bool IsFlashPix(int format) { return format >= FILE_FPX && format <= FILE_FPX_JPEG_QFACTOR; }
+bool IsJpegFormat(int format) { return format == FILE_JFIF || format == FILE_EXIF_JPEG; }
+
+// Runs a cleanup when the scope ends, also when an error passes.
+template <typename F>
+class TScopeExit {
+public:
+    explicit TScopeExit(F f) : FAction(std::move(f)) {}
+    ~TScopeExit() { FAction(); }
+    TScopeExit(const TScopeExit&) = delete;
+    TScopeExit& operator=(const TScopeExit&) = delete;
+
+private:
+    F FAction;
+};
+
+// A later JPEG load on this thread uses DCT scaling; put back afterwards.
+class TLoadScale {
+public:
+    explicit TLoadScale(int minShortSide) : FPrevious(L_GetLoadScale()) { L_SetLoadScale(minShortSide); }
+    ~TLoadScale() { L_SetLoadScale(FPrevious); }
+    TLoadScale(const TLoadScale&) = delete;
+    TLoadScale& operator=(const TLoadScale&) = delete;
+
+private:
+    int FPrevious;
+};
+
+// Reads what is left of Stream, bounded; false when it is too large or unreadable.
+bool ReadRest(QIODevice& stream, QByteArray& data) {
+    data.clear();
+    if (!stream.isSequential()) {
+        const qint64 left = stream.size() - stream.pos();
+        if (left > MaxInMemoryBytes) return false;
+        data = stream.read(std::max<qint64>(left, 0));
+        return data.size() == std::max<qint64>(left, 0);
+    }
+    char chunk[65536];
+    for (;;) {
+        const qint64 got = stream.read(chunk, sizeof chunk);
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (data.size() + got > MaxInMemoryBytes) return false;
+        data.append(chunk, got);
+    }
+}
+
+// Turns a photo-service variant in Data into a plain JPEG in place. Format
+// is set to the variant's code when one of the tests matches. False (Data
+// unchanged) when the conversion fails.
+bool ConvertKnownJpeg(QByteArray& data, int& format, unsigned& flags) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
+    const qint64 length = data.size();
+    if (IProt::IsVariantAImage(bytes, length)) format = FILE_VARIANT_A;
+    if (IProt::IsVariantBImage(bytes, length)) format = FILE_VARIANT_B;
+    QByteArray plain;
+    unsigned orientation = 0;
+    if (!IProt::ConvertKnownJpegImage(bytes, length, plain, orientation, 0) || plain.isEmpty())
+        return false;
+    data = std::move(plain);
+    flags = orientation;
+    return true;
+}
+
+void ApplyOrientation(BITMAPHANDLE* handle, unsigned flags) {
+    if (flags == 0) return;
+    if (flags & IProt::OrientationTurnMask)
+        L_RotateBitmap(handle, int(flags & IProt::OrientationTurnMask) * 90, 1);
+    if (flags & IProt::OrientationReverse) L_ReverseBitmap(handle);
+    if (flags & IProt::OrientationFlip) L_FlipBitmap(handle);
+}
+
+QString CompressionText(const FILEINFO& fi) {
+    QString text = QString::fromLatin1(fi.Compression, int(strnlen(fi.Compression, 20)));
+    if (text.compare(QLatin1String("NONE"), Qt::CaseInsensitive) == 0)
+        return fi.Format == FILE_FPX ? QStringLiteral("n/a") : QStringLiteral("None");
+    return text;
+}
+
+void FillInfo(const FILEINFO& fi, ImageInfo& info) {
+    info.Format = fi.Format;
+    info.FormatIndex = FormatIndexOf(fi.Format);
+    info.Description = FormatDescription(fi.Format);
+    info.Width = fi.Width;
+    info.Height = fi.Height;
+    info.BitsPerPixel = fi.BitsPerPixel;
+    info.XResolution = fi.XResolution;
+    info.YResolution = fi.YResolution;
+    info.SizeOnDisk = fi.SizeDisk;
+    info.SizeInMemory = fi.SizeMem;
+    info.Compression = CompressionText(fi);
+}
+
+bool OnReadOnlyMount(const QString& fileName) {
+    struct statvfs st;
+    const QByteArray path = QFile::encodeName(QFileInfo(fileName).absolutePath());
+    return statvfs(path.constData(), &st) == 0 && (st.f_flag & ST_RDONLY) != 0;
+}
+
+// The mount point holding Path with a trailing "/", for the out-of-space text.
+QString DriveOf(const QString& folder) {
+    if (auto mount = Platform::MountTable().MountOf(folder))
+        return Platform::WithTrailingSlash(mount->MountPoint);
+    return Platform::WithTrailingSlash(folder);
+}
+
+bool RemoveFileIfThere(const QString& path) {
+    QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return true;
+    if (info.isDir()) return false;
+    return QFile::remove(path);
+}
+
+} // namespace
+
+QString ChangeFileExt(const QString& fileName, const QString& extension) {
+    const int slash = int(fileName.lastIndexOf('/'));
+    const int dot = int(fileName.lastIndexOf('.'));
+    if (dot > slash) return fileName.left(dot) + extension;
+    return fileName + extension;
+}
+
+// ---- known JPEG variants -----------------------------------------------------
+
+bool IsKnownJpegStream(QIODevice& stream) {
+    // peek leaves the position where it was, also on sequential devices.
+    const QByteArray head = stream.peek(KnownJpegProbeBytes);
+    if (head.isEmpty()) return false;
+    return IProt::IsKnownJpegImage(reinterpret_cast<const uint8_t*>(head.constData()),
+                                   int(head.size())) != 0;
+}
+
+bool IsKnownJpegFile(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    return IsKnownJpegStream(file);
+}
+
+// ---- the program's marker -----------------------------------------------------
+
+void ReadProgramMarker(const QByteArray& data, ImageInfo& info) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
+    uint32_t value = 0;
+    uint16_t dataLength = 0;
+    const qint64 position = IProt::FindMarkerPosition(bytes, data.size(), ProgramMarker, value, dataLength);
+    if (position < 0) return;
+    QByteArray buffer(dataLength, '\0');
+    uint16_t length = dataLength;
+    if (!IProt::GetMarker(bytes, data.size(), position, reinterpret_cast<uint8_t*>(buffer.data()),
+                          length))
+        return;
+    buffer.truncate(length);
+    QStringList others;
+    for (const QByteArray& raw : buffer.split('\0')) {
+        if (raw.isEmpty()) continue;
+        const QString field = QString::fromUtf8(raw);
+        const QChar tag = field.at(0).toLower();
+        const QString rest = field.mid(1);
+        if (tag == 't')
+            info.Comments[CommentTitle] = rest;
+        else if (tag == 'c')
+            info.Comments[CommentComments] = rest;
+        else if (tag == 'r')
+            info.Comments[CommentRotation] = rest;
+        else
+            others.append(field);
+    }
+    info.Comments[CommentInformation] = others.join(',');
+}
+
+// ---- identification ------------------------------------------------------------
+
+bool GetImageTypeInfoEx(const QString& fileName, ImageInfo& info, bool readComments,
+                        QString& errorText) {
+    TraceScope trace("GetImageTypeInfoEx");
+    TLibraryLock lock;
+    info = ImageInfo{};
+    if (!Platform::FileExists(fileName)) {
+        errorText = QStringLiteral("file doesn't exist");
+        TraceLog::WarningMsg(errorText + ":" + fileName);
+        return false;
+    }
+    try {
+        FILEINFO fi{};
+        int result;
+        if (IsKnownJpegFile(fileName)) {
+            QByteArray data;
+            int format = 0;
+            unsigned flags = 0;
+            result = ERROR_UNKNOWN_COMP;
+            if (Platform::ReadWholeFile(fileName, data, MaxInMemoryBytes) &&
+                ConvertKnownJpeg(data, format, flags)) {
+                result = L_FileInfoMemory(reinterpret_cast<const uint8_t*>(data.constData()), &fi,
+                                          data.size(), 0);
+                if (result == SUCCESS && format != 0) fi.Format = format;
+            }
+        } else {
+            result = L_FileInfo(fileName, &fi, 0);
+        }
+        if (result != SUCCESS) {
+            errorText = LibraryErrorText(result);
+            return false;
+        }
+        FillInfo(fi, info);
+        const int format = info.Format;
+        if (readComments && (format == FILE_TIF || format == FILE_JFIF || format == 11 || format == 98)) {
+            // All slots from one parse of the file rather than 72 reads.
+            QStringList texts;
+            if (L_ReadFileComments(fileName, texts) == SUCCESS)
+                for (int slot = 0; slot < CommentSlotCount && slot < texts.size(); ++slot)
+                    info.Comments[size_t(slot)] = texts[slot];
+        }
+        if (readComments && (format == FILE_JFIF || format == FILE_EXIF_JPEG)) {
+            QByteArray data;
+            if (Platform::ReadWholeFile(fileName, data, MaxInMemoryBytes)) ReadProgramMarker(data, info);
+        }
+        return true;
+    } catch (const std::exception& e) {
+        errorText = QStringLiteral("Image identification exception: %1").arg(ExceptionText(e));
+        TraceLog::SevereMsg(errorText);
+        return false;
+    }
+}
+
+// ---- resolution choice -------------------------------------------------------
+
+void EnumerateAndChooseBestResolution(const QString& fileName, int format, bool preferSmall) {
+    TraceScope trace("EnumerateAndChooseBestResolution");
+    try {
+        if (IsFlashPix(format)) {
+            constexpr int MaxSizes = 32;
+            QSize sizes[MaxSizes];
+            int count = -1;
+            if (L_EnumDimensions(fileName, sizes, count) == SUCCESS && count > 0 && count <= 29) {
+                const QSize pcd = PCDResolutionSize(PCDResolution());
+                const qint64 target = preferSmall ? SmallFlashPixPixels : qint64(pcd.width()) * pcd.height();
+                int best = 0;
+                qint64 bestDistance = -1;
+                for (int i = 0; i < count; ++i) {
+                    const qint64 distance = std::llabs(qint64(sizes[i].width()) * sizes[i].height() - target);
+                    if (bestDistance < 0 || distance < bestDistance) {
+                        best = i;
+                        bestDistance = distance;
+                    }
+                }
+                L_SetDimension(FILE_FPX, sizes[best].width(), sizes[best].height());
+            }
+        } else if (format == FILE_PCD && preferSmall) {
+            L_SetPCDResolution(1);
+        }
+    } catch (const std::exception& e) {
+        TraceLog::SevereMsg("Exception loading file " + fileName + ": " + ExceptionText(e));
+    }
+}
+
+// ---- row callbacks --------------------------------------------------------------
+
+int LoadRowCallback(pFILEINFO, pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines,
+                    void* userData) {
+    int& counter = *static_cast<int*>(userData);
+    L_AccessBitmap(bitmap);
+    // The decoder may hand over the picture's own rows; copying those onto
+    // themselves would be an overlapping copy.
+    if (lines > 0 && row >= 0 && row < bitmap->Height() && buffer != bitmap->Image.constScanLine(row))
+        L_PutBitmapRow(bitmap, buffer, row, qint64(bitmap->BytesPerLine()) * lines);
+    L_ReleaseBitmap(bitmap);
+    counter += lines;
+    const int height = bitmap->Height();
+    const int percent = height > 0 ? int((qint64(counter) * 200 + height) / (2 * qint64(height))) : 0;
+    if (const TProgressHook& hook = ProgressHook(); hook && !hook(percent)) return ERROR_USER_ABORT;
+    return BroadcastStatus(skLoadRows, percent);
+}
+
+int SaveRowCallback(pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines, void* userData) {
+    int& counter = *static_cast<int*>(userData);
+    const int bytesPerLine = bitmap->BytesPerLine();
+    L_AccessBitmap(bitmap);
+    for (int i = 0; i < lines; ++i) {
+        L_GetBitmapRow(bitmap, buffer, row + i, bytesPerLine);
+        buffer += bytesPerLine;
+    }
+    L_ReleaseBitmap(bitmap);
+    counter += lines;
+    const int height = bitmap->Height();
+    const int percent = height > 0 ? int((qint64(counter) * 200 + height) / (2 * qint64(height))) : 0;
+    return BroadcastStatus(skSaveRows, percent);
+}
+
+// ---- loading ---------------------------------------------------------------------
+
+TBitmapHandlePtr LoadPictureStream(QIODevice& stream, TColorMode colorMode, bool preferSmall,
+                                   QString& errorText, ImageInfo&) {
+    TraceScope trace("LoadPictureStream");
+    errorText.clear();
+    const bool seekable = !stream.isSequential();
+    const qint64 start = seekable ? stream.pos() : 0;
+    TScopeExit restore([&] {
+        if (seekable) stream.seek(start);
+    });
+    TBitmapHandlePtr handle;
+    try {
+        QByteArray copy;
+        bool haveCopy = false;
+        unsigned flags = 0;
+        if (IsKnownJpegStream(stream)) {
+            if (!ReadRest(stream, copy)) throw EError(ImagingErrorText(ERROR_IMAGE_TOO_LARGE));
+            haveCopy = true;
+            int format = 0;
+            ConvertKnownJpeg(copy, format, flags);
+        }
+        const int bits = BitsForColorMode(colorMode);
+        const uint8_t* data = nullptr;
+        qint64 length = 0;
+        auto* buffer = qobject_cast<QBuffer*>(&stream);
+        if (!haveCopy && buffer && buffer->pos() == 0) {
+            data = reinterpret_cast<const uint8_t*>(buffer->data().constData());
+            length = buffer->data().size();
+        } else {
+            if (!haveCopy && !ReadRest(stream, copy))
+                throw EError(ImagingErrorText(ERROR_IMAGE_TOO_LARGE));
+            data = reinterpret_cast<const uint8_t*>(copy.constData());
+            length = copy.size();
+        }
+        handle = MakeBitmapHandle();
+        L_SetPCDResolution(PCDResolution());
+        std::optional<TLoadScale> scale;
+        if (preferSmall) scale.emplace(SmallSizeTarget());
+        const int result = L_LoadBitmapMemory(data, length, handle.get(), bits, 1);
+        if (result != SUCCESS) {
+            handle.reset();
+            if (result != ERROR_USER_ABORT) errorText = LibraryErrorText(result);
+            return nullptr;
+        }
+        ApplyOrientation(handle.get(), flags);
+        return handle;
+    } catch (const std::exception& e) {
+        errorText = QStringLiteral("Load Memory Exception: %1").arg(ExceptionText(e));
+        TraceLog::SevereMsg(errorText);
+        return nullptr;
+    }
+}
+
+TBitmapHandlePtr LoadPicture(const QString& fileName, TColorMode colorMode, bool preferSmall,
+                             QString& errorText, ImageInfo& info) {
+    TraceScope trace("LoadPicture");
+    errorText.clear();
+    if (!Platform::FileExists(fileName)) {
+        errorText = QStringLiteral("file doesn't exist");
+        TraceLog::WarningMsg(errorText + ":" + fileName);
+        return nullptr;
+    }
+    if (!GetImageTypeInfoEx(fileName, info, true, errorText)) return nullptr;
+
+    // FlashPix decoding holds the library for the whole load and wants the
+    // file read-only meanwhile; the attribute is put back on every path.
+    std::optional<TLibraryLock> lock;
+    bool madeReadOnly = false;
+    struct stat original {};
+    const QByteArray nativeName = QFile::encodeName(fileName);
+    TScopeExit restoreAttribute([&] {
+        lock.reset();
+        // Back to the exact mode the file had, not merely "writable".
+        if (madeReadOnly) ::chmod(nativeName.constData(), original.st_mode & 07777);
+    });
+    if (IsFlashPix(info.Format)) {
+        lock.emplace();
+        if (!Platform::IsReadOnlyFile(fileName) && ::stat(nativeName.constData(), &original) == 0)
+            madeReadOnly = Platform::SetReadOnly(fileName, true);
+    }
+    TFileArbitration arbitration(fileName);
+    try {
+        if (IsKnownJpegFile(fileName)) {
+            QFile file(fileName);
+            if (!file.open(QIODevice::ReadOnly)) {
+                errorText = LibraryErrorText(ERROR_FILE_OPEN);
+                return nullptr;
+            }
+            return LoadPictureStream(file, colorMode, preferSmall, errorText, info);
+        }
+        const int bits = BitsForColorMode(colorMode);
+        TBitmapHandlePtr handle = MakeBitmapHandle();
+        L_SetPCDResolution(PCDResolution());
+        EnumerateAndChooseBestResolution(fileName, info.Format, preferSmall);
+        std::optional<TLoadScale> scale;
+        if (preferSmall && IsJpegFormat(info.Format)) scale.emplace(SmallSizeTarget());
+        int result;
+        if (ProgressHook() || HasStatusListeners()) {
+            int counter = 0;
+            result = L_LoadFile(fileName, handle.get(), bits, 1, LOADFILE_ALLOCATE | LOADFILE_STORE,
+                                LoadRowCallback, &counter);
+        } else {
+            result = L_LoadBitmap(fileName, handle.get(), bits, 1);
+        }
+        if (result != SUCCESS) {
+            if (result == ERROR_USER_ABORT) {
+                errorText.clear();
+            } else {
+                errorText = LibraryErrorText(result);
+                TraceLog::WarningMsg("Could not load file \"" + fileName + "\" as an image.");
+            }
+            return nullptr;
+        }
+        return handle;
+    } catch (const std::exception& e) {
+        errorText = QStringLiteral("Load Exception: %1").arg(ExceptionText(e));
+        TraceLog::SevereMsg(errorText);
+        return nullptr;
+    }
+}
+
+// ---- saving ---------------------------------------------------------------------
+
+bool SaveLeadToStream(BITMAPHANDLE* handle, int row, QIODevice& stream, QString& errorText) {
+    TraceScope trace("SaveLeadToStream");
+    if (!handle || row < 0 || row >= ImageTypeCount) {
+        errorText = LibraryErrorText(handle ? ERROR_INV_PARAMETER : ERROR_NO_BITMAP);
+        return false;
+    }
+    try {
+        const TImageTypeDescriptor& type = ImageTypeTable()[size_t(row)];
+        TBitmapHandlePtr converted;
+        const int bits = ChooseSaveBits(handle, row, converted);
+        BITMAPHANDLE* source = converted ? converted.get() : handle;
+        QByteArray block;
+        const int result = L_SaveBitmapMemory(block, source, type.Code, bits, type.QualityFactor);
+        if (result != SUCCESS) {
+            errorText = LibraryErrorText(result);
+            return false;
+        }
+        try {
+            if (stream.write(block) != block.size()) throw EError(stream.errorString());
+        } catch (const std::exception& e) {
+            errorText = QStringLiteral("Stream Exception: %1").arg(ExceptionText(e));
+            TraceLog::SevereMsg(errorText);
+            return false;
+        }
+        return true;
+    } catch (const std::exception& e) {
+        errorText = QStringLiteral("Exception: %1").arg(ExceptionText(e));
+        TraceLog::SevereMsg(errorText);
+        return false;
+    }
+}
+
+// A file that exists but is held open elsewhere would be written in place
+// through a shared handle; Linux has no exclusive opens to detect that case,
+// so every save goes through the library's own file writer.
+bool SaveLeadToFile(BITMAPHANDLE* handle, int row, const QString& fileName, QString& errorText) {
+    TraceScope trace("SaveLeadToFile");
+    if (!handle || row < 0 || row >= ImageTypeCount) {
+        errorText = LibraryErrorText(handle ? ERROR_INV_PARAMETER : ERROR_NO_BITMAP);
+        return false;
+    }
+    try {
+        const TImageTypeDescriptor& type = ImageTypeTable()[size_t(row)];
+        TBitmapHandlePtr converted;
+        const int bits = ChooseSaveBits(handle, row, converted);
+        BITMAPHANDLE* source = converted ? converted.get() : handle;
+        int result;
+        if (HasStatusListeners()) {
+            int counter = 0;
+            result = L_SaveFile(fileName, source, type.Code, bits, type.QualityFactor, 0,
+                                SaveRowCallback, &counter);
+        } else {
+            result = L_SaveBitmap(fileName, source, type.Code, bits, type.QualityFactor);
+        }
+        if (result == SUCCESS) return true;
+        const QString folder = QFileInfo(fileName).absolutePath();
+        struct statvfs st;
+        const bool queried = statvfs(QFile::encodeName(folder).constData(), &st) == 0;
+        const qint64 freeBytes = queried ? qint64(st.f_bavail) * qint64(st.f_frsize) : 0;
+        // A folder that is not there is not a full disk: report the library's reason.
+        if ((queried && freeBytes > source->Size()) || !Platform::DirectoryExists(folder)) {
+            errorText = LibraryErrorText(result);
+        } else {
+            errorText = QStringLiteral("Destination drive %1 for save operation is out of free space")
+                            .arg(DriveOf(folder));
+            TraceLog::SevereMsg(errorText);
+        }
+        return false;
+    } catch (const std::exception& e) {
+        errorText = QStringLiteral("Exception: %1").arg(ExceptionText(e));
+        TraceLog::SevereMsg(errorText);
+        return false;
+    }
+}
+
+// ---- TIEBitmap file operations -----------------------------------------------------
+
+void TIEBitmap::LoadFromFile(const QString& fileName, TColorMode colorMode) {
+    QString errorText;
+    ImageInfo info;
+    TBitmapHandlePtr handle = LoadPicture(fileName, colorMode, PreferSmallSize(), errorText, info);
+    // The previous picture goes in any case: the object shows this file or nothing.
+    FreeHandle();
+    SetHandle(handle.release());
+    if (!FHandle) {
+        if (!errorText.isEmpty()) throw TIEPixException(errorText);
+        return;  // stopped by a listener or the progress hook
+    }
+    SourceFormat = info.Format;
+    FormatIndex = info.FormatIndex;
+    SourceFile = fileName;
+    CanSaveBack = !Platform::IsReadOnlyFile(fileName) && !OnReadOnlyMount(fileName) &&
+                  IsSaveSupported(SourceFormat, 0);
+    const QString turns = info.Comments[CommentRotation].trimmed();
+    if (!turns.isEmpty()) {
+        bool ok = false;
+        const int quarterTurns = turns.toInt(&ok);
+        if (ok && quarterTurns % 4 != 0) {
+            try {
+                Rotate(quarterTurns * 90);
+            } catch (const TIEPixException& e) {
+                TraceLog::WarningMsg(e.Message());  // shown unturned rather than not at all
+            }
+        }
+    }
+    Changed();
+}
+
+void TIEBitmap::LoadFromStream(QIODevice& stream, TColorMode colorMode) {
+    QString errorText;
+    ImageInfo info;
+    TBitmapHandlePtr handle = LoadPictureStream(stream, colorMode, PreferSmallSize(), errorText, info);
+    FreeHandle();
+    SetHandle(handle.release());
+    if (!FHandle) throw TIEPixException(errorText);
+    SourceFormat = 0;
+    Changed();
+}
+
+namespace {
+
+int SaveRowFor(const TIEBitmap& bitmap, int row) {
+    if (row == UnknownFormatIndex) row = bitmap.GetFormatIndex();
+    if (row == UnknownFormatIndex) row = PngFormatIndex;
+    if (row < 0 || row >= ImageTypeCount) throw TIEPixException(LibraryErrorText(ERROR_INV_PARAMETER));
+    return row;
+}
+
+[[noreturn]] void RaiseSystemError(int error) { throw TIEPixException(SystemErrorText(error)); }
+
+} // namespace
+
+void TIEBitmap::SaveToFile(const QString& fileName, int row) {
+    // Nothing to save is an error, not a silent success.
+    if (!FHandle) throw TIEPixException(LibraryErrorText(ERROR_NO_BITMAP));
+    row = SaveRowFor(*this, row);
+    QString errorText;
+    if (!QFileInfo::exists(fileName)) {
+        if (!SaveLeadToFile(FHandle, row, fileName, errorText)) throw TIEPixException(errorText);
+        return;
+    }
+    const QString temp = ChangeFileExt(fileName, QStringLiteral(".tmp"));
+    const QString backup = ChangeFileExt(fileName, QStringLiteral(".bak"));
+    const QByteArray tempPath = QFile::encodeName(temp);
+    const QByteArray backupPath = QFile::encodeName(backup);
+    const QByteArray filePath = QFile::encodeName(fileName);
+    RemoveFileIfThere(temp);
+    RemoveFileIfThere(backup);
+    bool movedAway = false;
+    try {
+        if (!SaveLeadToFile(FHandle, row, temp, errorText)) throw TIEPixException(errorText);
+        struct stat original;
+        if (::stat(filePath.constData(), &original) == 0)
+            ::chmod(tempPath.constData(), original.st_mode & 07777);
+        // The backup is a second name for the original, so the file is under
+        // its own name at every moment; rename() then swaps in the new one
+        // atomically. Without hard links the original is moved aside instead.
+        if (::link(filePath.constData(), backupPath.constData()) != 0) {
+            if (::rename(filePath.constData(), backupPath.constData()) != 0) RaiseSystemError(errno);
+            movedAway = true;
+        }
+        if (::rename(tempPath.constData(), filePath.constData()) != 0) RaiseSystemError(errno);
+        movedAway = false;
+        Platform::SetReadOnly(backup, false);
+        QFile::remove(backup);
+    } catch (const TIEPixException&) {
+        Platform::SetReadOnly(temp, false);
+        RemoveFileIfThere(temp);
+        if (movedAway)
+            ::rename(backupPath.constData(), filePath.constData());
+        else
+            RemoveFileIfThere(backup);
+        throw;
+    }
+}
+
+void TIEBitmap::SaveToStream(QIODevice& stream, int row) {
+    if (!FHandle) throw TIEPixException(LibraryErrorText(ERROR_NO_BITMAP));
+    row = SaveRowFor(*this, row);
+    QString errorText;
+    if (!SaveLeadToStream(FHandle, row, stream, errorText)) throw TIEPixException(errorText);
+}

@@ -1,0 +1,228 @@
+#pragma once
+// Identification, loading and saving of picture files and streams: the image
+// type table, the status listeners and per-thread progress hook, the library
+// lock and the file arbitrator, and the load/save routines TIEBitmap uses.
+// Load and save routines never raise: they give no picture (or false) and an
+// error text. An empty error text with no picture means the load was stopped.
+#include "imaging/iebitmap.h"
+#include "imaging/ilib.h"
+#include <QIODevice>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <bitset>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+// ---- handles -----------------------------------------------------------
+struct TBitmapHandleDeleter {
+    void operator()(BITMAPHANDLE* handle) const { DisposeBitmapHandle(handle); }
+};
+using TBitmapHandlePtr = std::unique_ptr<BITMAPHANDLE, TBitmapHandleDeleter>;
+inline TBitmapHandlePtr MakeBitmapHandle() { return TBitmapHandlePtr(NewBitmapHandle()); }
+
+// ---- identification record -----------------------------------------------
+// The two photo-service JPEG variants have codes of their own.
+constexpr int FILE_VARIANT_A = 512;
+constexpr int FILE_VARIANT_B = 513;
+
+constexpr int CommentSlotCount = 72;
+constexpr int CommentTitle = 68;
+constexpr int CommentComments = 69;
+constexpr int CommentRotation = 70;   // a count of quarter turns
+constexpr int CommentInformation = 71;
+
+// The name of comment slot Index; empty for slots 21..67 and out-of-range ones.
+QString CommentSlotName(int index);
+
+struct ImageInfo {
+    int Format = 0;
+    uint8_t FormatIndex = UnknownFormatIndex;
+    QString Description;
+    int Width = 0, Height = 0, BitsPerPixel = 0;
+    int XResolution = 0, YResolution = 0;
+    int SizeOnDisk = 0, SizeInMemory = 0;
+    QString Compression;
+    std::array<QString, CommentSlotCount> Comments;
+};
+
+// ---- image types -----------------------------------------------------------
+// Members 1..32 of Depths are the allowed bits per pixel; these are the options.
+constexpr int OptionPreferLowest = 253;
+constexpr int OptionPreferHighest = 254;
+constexpr int OptionConvertFirst = 255;
+
+struct TImageTypeDescriptor {
+    uint8_t Code = 0;
+    uint8_t QualityFactor = 0;
+    std::bitset<256> Depths;
+    uint8_t OneBitDepth = 0;   // depth used for 1-bit pictures, 0 = none
+    QString Description;
+    QString Extension;
+    bool Secondary = false;    // not the first row for its extension
+    QString ShortName;
+
+    bool Allows(int bits) const { return bits >= 1 && bits <= 32 && Depths.test(size_t(bits)); }
+};
+
+constexpr int ImageTypeCount = 34;
+// Row 6 (PNG) is what a picture without a known source format is saved as.
+constexpr int PngFormatIndex = 6;
+const std::array<TImageTypeDescriptor, ImageTypeCount>& ImageTypeTable();
+
+// Row of the table for a format code (512 -> 9, 513 -> 10, unknown -> 33).
+uint8_t FormatIndexOf(int formatCode);
+QString FormatDescription(int formatCode);
+bool IsSaveCapableCode(int formatCode);
+bool IsSaveSupported(int formatCode, int bits);
+// The depth to save Handle with in table row Row. When the row asks for a
+// converted copy first, Converted receives it and should be saved instead.
+int ChooseSaveBits(const BITMAPHANDLE* handle, int row, TBitmapHandlePtr& converted);
+
+// ---- Photo CD size ----------------------------------------------------------
+int PCDResolution();                 // 0..5, default 3 (768 x 512)
+int ChangePCDResolution(int value);  // returns the previous value
+QSize PCDResolutionSize(int resolution);
+
+// ---- screen depth ------------------------------------------------------------
+// Bits per pixel of the primary screen (24 without a GUI application).
+int ScreenBitsPerPixel();
+// True when the display has 8 bits per pixel or fewer.
+bool ScreenPaletteMode();
+// Bits asked of the decoder for a colour mode: 0 -> 24, 1 -> 8, 2 -> screen, else 0.
+int BitsForColorMode(TColorMode colorMode);
+
+// ---- status listeners and progress hook --------------------------------------
+// A listener gets (kind, percent) and answers true to go on, false to stop.
+// Kinds: 0 the library's own status, 1 rows saved, 2 rows loaded.
+enum TStatusKind { skLibrary = 0, skSaveRows = 1, skLoadRows = 2 };
+using TStatusListener = std::function<bool(int kind, int percent)>;
+
+struct TStatusCallbackReference {
+    const void* Id = nullptr;  // identifies the listener for removal (its owner)
+    TStatusListener Listener;
+};
+
+// Changed on the main thread only; called from any loading thread.
+void AddStatusListener(const void* id, TStatusListener listener);
+void RemoveStatusListener(const void* id);  // the first entry with Id
+bool HasStatusListeners();
+// For tests: drops every listener.
+void ClearStatusListeners();
+// SUCCESS, or ERROR_USER_ABORT when a listener answered stop.
+int BroadcastStatus(int kind, int percent);
+
+// Per-thread hook: percentage in, true to continue.
+using TProgressHook = std::function<bool(int percent)>;
+const TProgressHook& ProgressHook();
+void SetProgressHook(TProgressHook hook);
+
+// Sets this thread's progress hook for a scope and clears it afterwards.
+class TProgressHookScope {
+public:
+    explicit TProgressHookScope(TProgressHook hook) { SetProgressHook(std::move(hook)); }
+    ~TProgressHookScope() { SetProgressHook(nullptr); }
+    TProgressHookScope(const TProgressHookScope&) = delete;
+    TProgressHookScope& operator=(const TProgressHookScope&) = delete;
+};
+
+// ---- small loads -------------------------------------------------------------
+// Per thread: the shorter side a PreferSmall JPEG load should still reach.
+constexpr int DefaultSmallSizeTarget = 70;
+int SmallSizeTarget();
+void SetSmallSizeTarget(int target);
+
+class TSmallSizeTarget {
+public:
+    explicit TSmallSizeTarget(int target) : FPrevious(SmallSizeTarget()) {
+        SetSmallSizeTarget(target);
+    }
+    ~TSmallSizeTarget() { SetSmallSizeTarget(FPrevious); }
+    TSmallSizeTarget(const TSmallSizeTarget&) = delete;
+    TSmallSizeTarget& operator=(const TSmallSizeTarget&) = delete;
+
+private:
+    int FPrevious;
+};
+
+// ---- library lock ---------------------------------------------------------------
+// Serialises identification and FlashPix loads across threads. On the GUI
+// thread the wait lets pending events run between 100 ms slices.
+class TLibraryLock {
+public:
+    TLibraryLock();
+    ~TLibraryLock();
+    TLibraryLock(const TLibraryLock&) = delete;
+    TLibraryLock& operator=(const TLibraryLock&) = delete;
+};
+
+// ---- file arbitrator --------------------------------------------------------------
+// Keeps two threads from loading the same file at once.
+class TFileArbitrator {
+public:
+    enum TEvent { feWaiting, feAcquired, feReleased };
+    using TObserver = std::function<void(TEvent event, const QString& upperName)>;
+
+    void Acquire(const QString& name);
+    void Release(const QString& name);
+    bool IsBusy(const QString& name) const;
+    // For tests: called (under the arbitrator's lock, so it must not block)
+    // when a thread starts waiting, acquires or releases a name.
+    void SetObserver(TObserver observer);
+
+private:
+    mutable std::mutex FLock;
+    std::condition_variable FReleased;
+    QStringList FBusy;
+    TObserver FObserver;
+};
+
+TFileArbitrator& FileArbitrator();
+
+// Holds the arbitrator for one file name for a scope.
+class TFileArbitration {
+public:
+    explicit TFileArbitration(const QString& name) : FName(name) { FileArbitrator().Acquire(FName); }
+    ~TFileArbitration() { FileArbitrator().Release(FName); }
+    TFileArbitration(const TFileArbitration&) = delete;
+    TFileArbitration& operator=(const TFileArbitration&) = delete;
+
+private:
+    QString FName;
+};
+
+// ---- loading ----------------------------------------------------------------------
+TBitmapHandlePtr LoadPicture(const QString& fileName, TColorMode colorMode, bool preferSmall,
+                             QString& errorText, ImageInfo& info);
+// Info is left untouched.
+TBitmapHandlePtr LoadPictureStream(QIODevice& stream, TColorMode colorMode, bool preferSmall,
+                                   QString& errorText, ImageInfo& info);
+bool GetImageTypeInfoEx(const QString& fileName, ImageInfo& info, bool readComments,
+                        QString& errorText);
+bool IsKnownJpegStream(QIODevice& stream);
+bool IsKnownJpegFile(const QString& fileName);
+void EnumerateAndChooseBestResolution(const QString& fileName, int format, bool preferSmall);
+
+// Fills the comment slots 68..71 from the program's APP6 marker in Data.
+void ReadProgramMarker(const QByteArray& data, ImageInfo& info);
+
+// Row callbacks of the facade's L_LoadFile / L_SaveFile; UserData points to
+// an int row counter.
+int LoadRowCallback(pFILEINFO info, pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines,
+                    void* userData);
+int SaveRowCallback(pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines, void* userData);
+
+// ---- saving ------------------------------------------------------------------------
+bool SaveLeadToFile(BITMAPHANDLE* handle, int row, const QString& fileName, QString& errorText);
+bool SaveLeadToStream(BITMAPHANDLE* handle, int row, QIODevice& stream, QString& errorText);
+
+// FileName with its extension replaced by Extension (".tmp"); appended when
+// the name has none.
+QString ChangeFileExt(const QString& fileName, const QString& extension);
+
+// The facade's error text for Code, also written to the trace log as an error.
+QString LibraryErrorText(int code);
