@@ -333,6 +333,10 @@ TBitmapHandlePtr LoadPictureStream(QIODevice& stream, TColorMode colorMode, bool
     TScopeExit restore([&] {
         if (seekable) stream.seek(start);
     });
+    if (!stream.isOpen() || !stream.isReadable()) {
+        errorText = LibraryErrorText(ERROR_FILE_READ);
+        return nullptr;
+    }
     TBitmapHandlePtr handle;
     try {
         QByteArray copy;

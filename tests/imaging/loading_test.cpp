@@ -297,6 +297,10 @@ TEST_F(Loading, StreamsLoadFromTheirPositionAndKeepIt) {
     EXPECT_EQ(bitmap.GetSize(), QSize(50, 30));
     EXPECT_EQ(offset.pos(), 5);
 
+    QBuffer closed;
+    closed.setData(jpeg);
+    EXPECT_THROW(bitmap.LoadFromStream(closed, 0), TIEPixException);
+
     QBuffer junk;
     junk.setData(QByteArray(300, 'x'));
     ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
