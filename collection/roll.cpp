@@ -277,10 +277,17 @@ void TRoll::FindSizes() {
     // In the plain layout the photos lie in the program folder itself; a
     // folder there that happens to be called "Small" is not a size folder.
     if (!UseSizeFolders) return;
+    const QString rollPath = QFileInfo(Folder).canonicalFilePath();
     for (int level = 1; level < LevelCount; ++level) {
         const QString folder = Folder + QString::fromLatin1(SizeFolderNames[size_t(level)]);
         // Follows symlinks; a dangling link or a link loop is not a folder.
         if (!Platform::DirectoryExists(folder)) continue;
+        // Nor is a link back to the roll folder or a folder above it: it holds
+        // the size folders, not photos, and going down it never ends.
+        const QString target = QFileInfo(folder).canonicalFilePath();
+        if (!rollPath.isEmpty() &&
+            (target == rollPath || target == QStringLiteral("/") || rollPath.startsWith(target + '/')))
+            continue;
         if (SizesPresent.IsEmpty()) ThumbFolder = folder + '/';
         SizesPresent.Include(level);
     }
@@ -298,7 +305,8 @@ void TRoll::ScanFiles() {
     // system. Only regular files count (symlinks followed): a folder or a
     // FIFO named like a photo is skipped. Hidden (dot) files are skipped too.
     // Names that are not valid UTF-8 are not listed by Qt at all, since they
-    // could not be opened again through a QString path.
+    // could not be opened again through a QString path; they are counted so
+    // that the user can be told some photos are missing.
     const QDir dir(ScanFolder());
     const QFileInfoList entries = dir.entryInfoList(
         QStringList{QStringLiteral("*.jpg")}, QDir::Files, QDir::Unsorted);
@@ -306,6 +314,11 @@ void TRoll::ScanFiles() {
         if (!entry.isFile()) continue;
         AddFile(entry.fileName());
     }
+    LeftOutNames = Platform::CountUnnamableEntries(ScanFolder(), QByteArrayLiteral(".jpg"));
+    if (LeftOutNames > 0)
+        TraceLog::WarningMsg(QStringLiteral("%1 photo(s) in %2 left out: their names are not valid UTF-8")
+                                 .arg(LeftOutNames)
+                                 .arg(ScanFolder()));
 }
 
 void TRoll::AddFile(const QString& name) {

@@ -172,6 +172,7 @@ public:
     QStringList Rotations;    // "file name=degrees" lines of this roll's section
     bool RotationsDirty = false;
     bool NumericNames = true; // every file name so far contains "-"
+    int LeftOutNames = 0;     // photos left out by the scan: their names are not valid UTF-8
     TLevel DefaultLevel = 0;
 
     // Scans the folder (first call only), sorts, and queues one thumbnail task

@@ -107,6 +107,9 @@ QString DescribeRolls(TRollList& list, const TAppState& state) {
                                       : QString::fromLatin1(SizeFolderNames[media->Level]);
             text += QStringLiteral("  %1 [%2]\n").arg(media->FileName, level);
         }
+        if (roll->LeftOutNames > 0)
+            text += QStringLiteral("  (%1 photo(s) left out: their file names are not valid UTF-8)\n")
+                        .arg(roll->LeftOutNames);
     }
     return text;
 }

@@ -76,7 +76,11 @@ void TRoll::SaveRotations(TIniFile* file, const QString& section) {
     if (!target) throw EError(QStringLiteral("Unable to save the rotations of %1: no rotation file").arg(Name));
     // An empty section name would address the keys above the first section.
     if (targetSection.isEmpty()) return;
-    target->EraseSection(targetSection);
+    // Only real rotations go back: a line of the section that is no photo
+    // name with a quarter turn (junk in a damaged file) is dropped rather
+    // than making the whole save fail. Written in one go, so a failure leaves
+    // the old section in place.
+    QList<std::pair<QString, QString>> entries;
     for (const QString& line : Rotations) {
         const qsizetype eq = line.indexOf('=');
         if (eq <= 0) continue;
@@ -85,8 +89,11 @@ void TRoll::SaveRotations(TIniFile* file, const QString& section) {
         const qsizetype second = value.indexOf('=');
         if (second >= 0) value.truncate(second);
         value = value.trimmed();
-        if (!key.isEmpty() && value != QLatin1String("0")) target->WriteString(targetSection, key, value);
+        if (!UsableAsKey(key) || !IniText::CanWrite(targetSection, key, value)) continue;
+        if (StoredRotationValue(value) == 0) continue;
+        entries.append({key, value});
     }
+    target->ReplaceSection(targetSection, entries);
 }
 
 // ---- TMedia ------------------------------------------------------------------

@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <strings.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -210,6 +213,22 @@ bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes) {
     close(fd);
     data = std::move(result);
     return true;
+}
+
+int CountUnnamableEntries(const QString& folder, const QByteArray& suffix) {
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) return 0;
+    int count = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.size() < suffix.size() ||
+            ::strncasecmp(name.constData() + name.size() - suffix.size(), suffix.constData(),
+                          size_t(suffix.size())) != 0)
+            continue;
+        if (QFile::encodeName(QFile::decodeName(name)) != name) ++count;
+    }
+    ::closedir(dir);
+    return count;
 }
 
 } // namespace Platform

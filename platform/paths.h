@@ -33,4 +33,9 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, int mode =
 // MaxBytes (EFBIG). A FIFO or device is refused, never waited on.
 bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes = qint64(1) << 31);
 
+// Entries of Folder whose names end in Suffix (ignoring ASCII case) but whose
+// bytes are not valid in the file-name encoding, so that no QString path can
+// name them and QDir leaves them out of its listings. 0 when Folder can't be read.
+int CountUnnamableEntries(const QString& folder, const QByteArray& suffix);
+
 } // namespace Platform

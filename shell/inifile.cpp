@@ -431,6 +431,18 @@ void TIniFile::EraseSection(const QString& section) {
         RaiseWriteError(FFileName);
 }
 
+void TIniFile::ReplaceSection(const QString& section,
+                              const QList<std::pair<QString, QString>>& entries) {
+    for (const auto& [key, value] : entries)
+        if (!IniText::CanWrite(section, key, value)) RaiseWriteError(FFileName);
+    std::lock_guard<std::mutex> guard(WriteLock());
+    const QByteArray bytes = ReadForChange(FFileName);
+    QByteArray changed = IniText::SectionExists(bytes, section) ? IniText::EraseSection(bytes, section) : bytes;
+    for (const auto& [key, value] : entries) changed = IniText::WriteString(changed, section, key, value);
+    if (changed == bytes) return;
+    if (!Platform::WriteFileAtomically(FFileName, changed, FCreateMode)) RaiseWriteError(FFileName);
+}
+
 void TIniFile::DeleteKey(const QString& section, const QString& key) {
     std::lock_guard<std::mutex> guard(WriteLock());
     const QByteArray bytes = ReadForChange(FFileName);

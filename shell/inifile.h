@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <QList>
 #include <QStringList>
+#include <utility>
 
 // INI access object in the private-profile manner: it holds only the file
 // name and reads the file afresh on every call. Sections and keys compare
@@ -24,6 +26,9 @@ public:
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
     void EraseSection(const QString& section);
+    // Section erased and Entries written in its place, in one write of the
+    // file: a failure (or an entry that can't be stored) leaves the file as it was.
+    void ReplaceSection(const QString& section, const QList<std::pair<QString, QString>>& entries);
     void DeleteKey(const QString& section, const QString& key);
 
     // Key names of Section (the list is cleared first), as many as fit the

@@ -200,6 +200,9 @@ TEST_F(RollTest, ScanTakesJpegFilesOnly) {
     EXPECT_TRUE(names.contains("r-8.jpg"));
     for (const char* skipped : {"notes.txt", "r-3.jpg.bak", ".r-4.jpg", "r-5.jpg", "r-6.jpg", "r-7.jpg"})
         EXPECT_FALSE(names.contains(skipped)) << skipped;
+    // The photo whose name can't be decoded is left out, but counted.
+    EXPECT_EQ(roll->Count(), 3);
+    EXPECT_EQ(roll->LeftOutNames, 1);
     // Whatever is listed can be opened again by its path.
     for (int i = 0; i < roll->Count(); ++i) {
         QFile file(roll->Items(i)->FullPath());

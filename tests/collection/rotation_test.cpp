@@ -199,7 +199,8 @@ TEST_F(RotationTest, SaveReplacesTheWholeSection) {
     ini.WriteString(section, "old.jpg", "180");
     ini.WriteString("Other", "keep.jpg", "90");
     TRoll roll(true, "Roll1", Tmp.Path() + "Roll1");
-    roll.Rotations = {"a.jpg=90=junk", "b.jpg=0", "c.jpg=-90", "=180", "no equals sign"};
+    roll.Rotations = {"a.jpg=90=junk", "b.jpg=0", "c.jpg=-90", "=180", "no equals sign",
+                      "[x.jpg=90", "d.jpg=sideways", "e.jpg=45"};
     roll.SaveRotations();
     QStringList lines;
     ini.ReadSectionValues(section, lines);

@@ -386,6 +386,41 @@ TEST_F(Loading, StoppedLoadsGiveNoPictureAndNoText) {
     EXPECT_FALSE(FileArbitrator().IsBusy(path));
 }
 
+// A stop asked for while rows are coming in ends the decode before the next
+// batch of rows: the hook is never called again and no picture is left.
+TEST_F(Loading, CancellationStopsADecodeWithinOneRowBatch) {
+    // Tall and narrow, so a full decode is many batches of rows.
+    const QString path = WriteJpeg("tall.jpg", MakePhotoLikeImage(64, 2048));
+    for (const bool preferSmall : {false, true}) {
+        for (const int stopAt : {1, 2, 7}) {
+            int calls = 0;
+            std::vector<int> percents;
+            {
+                TProgressHookScope hook([&](int percent) {
+                    percents.push_back(percent);
+                    return ++calls < stopAt;
+                });
+                ImageInfo info;
+                QString errorText;
+                EXPECT_EQ(LoadPicture(path, 0, preferSmall, errorText, info), nullptr);
+                EXPECT_TRUE(errorText.isEmpty());
+            }
+            EXPECT_EQ(calls, stopAt) << "preferSmall " << preferSmall;
+            // Each call follows one batch, so the percentages grow by about
+            // one batch's share: the decode did not run ahead of the hook.
+            ASSERT_FALSE(percents.empty());
+            EXPECT_LE(percents.back(), 100 * stopAt * 16 / 2048 + 2) << "preferSmall " << preferSmall;
+        }
+    }
+    // The same file loads completely once nobody stops it.
+    int calls = 0;
+    TProgressHookScope hook([&](int) { return ++calls > 0; });
+    ImageInfo info;
+    QString errorText;
+    EXPECT_NE(LoadPicture(path, 0, false, errorText, info), nullptr) << errorText.toStdString();
+    EXPECT_EQ(calls, 2048 / 16);
+}
+
 TEST_F(Loading, FlashPixFilesGetTheirModeBackAfterALoad) {
     const QByteArray compound = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(1024, '\0');
     const QString writable = Folder.Write("w.fpx", compound);

@@ -225,6 +225,21 @@ TEST(IniFile, UnstorableEntriesRaiseAndWriteNothing) {
     EXPECT_EQ(f.Bytes(), "[S]\nA=1\n");
 }
 
+TEST(IniFile, ReplaceSectionWritesAllOrNothing) {
+    TIniFixture f("[S]\nA=1\nB=2\n[T]\nC=3\n");
+    f.Ini.ReplaceSection("s", {{"D", "4"}, {"E", " 5 "}});
+    EXPECT_EQ(f.Ini.ReadString("S", "A", "-"), "-");
+    EXPECT_EQ(f.Ini.ReadString("S", "D", ""), "4");
+    EXPECT_EQ(f.Ini.ReadString("S", "E", ""), " 5 ");
+    EXPECT_EQ(f.Ini.ReadString("T", "C", ""), "3");
+    const QByteArray before = f.Bytes();
+    EXPECT_THROW(f.Ini.ReplaceSection("S", {{"F", "6"}, {"G", "two\nlines"}}), EError);
+    EXPECT_EQ(f.Bytes(), before);
+    f.Ini.ReplaceSection("S", {});
+    EXPECT_FALSE(f.Ini.SectionExists("S"));
+    EXPECT_EQ(f.Ini.ReadString("T", "C", ""), "3");
+}
+
 TEST(IniFile, EraseSectionAndDeleteKey) {
     TIniFixture f;
     f.Ini.EraseSection("CONFIG");  // both [Config] and [config] go
