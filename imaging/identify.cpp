@@ -472,7 +472,9 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
     const int held = info.BitsPerPixel <= 1 ? 1 : info.BitsPerPixel <= 8 ? 8 : info.BitsPerPixel <= 16 ? 16
                    : info.BitsPerPixel == 32 ? 32 : 24;
     const qint64 line = (qint64(info.Width) * held + 31) / 32 * 4;
-    info.SizeMem = int(std::min<qint64>(line * info.Height, INT32_MAX));
+    // Both sides can be near 2^31 in a hostile header: saturate, don't overflow.
+    info.SizeMem = info.Height > 0 && line > INT32_MAX / info.Height ? INT32_MAX
+                                                                      : int(line * info.Height);
     return SUCCESS;
 }
 

@@ -359,6 +359,17 @@ TEST(ImagingFacade, FormatsWeCannotDecodeAreIdentifiedAndRefused) {
         EXPECT_EQ(L_LoadBitmap(path, &bitmap, 0, 1), ERROR_FORMAT_NOT_DECODABLE) << c.Name;
         EXPECT_FALSE(bitmap.IsAllocated());
     }
+    // A header claiming the largest size each field holds gives a memory
+    // estimate that saturates instead of overflowing.
+    QByteArray hugePsd = psd;
+    hugePsd.replace(14, 8, QByteArray(8, '\xFF'));
+    hugePsd[23] = 16;
+    FILEINFO huge;
+    ASSERT_EQ(L_FileInfoMemory(reinterpret_cast<const uint8_t*>(hugePsd.constData()), &huge, hugePsd.size(), 0),
+              SUCCESS);
+    EXPECT_EQ(huge.Width, INT32_MAX);
+    EXPECT_EQ(huge.SizeMem, INT32_MAX);
+
     QSize sizes[32];
     int count = -1;
     EXPECT_EQ(L_EnumDimensions(folder.Path() + "a.fpx", sizes, count), ERROR_FORMAT_NOT_DECODABLE);
