@@ -450,19 +450,37 @@ TBitmapHandlePtr LoadPicture(const QString& fileName, TColorMode colorMode, bool
 
 // ---- saving ---------------------------------------------------------------------
 
+namespace {
+
+// False (and the text set) when a save has no picture or no format row.
+bool CheckSaveArguments(const BITMAPHANDLE* handle, int row, QString& errorText) {
+    if (handle && row >= 0 && row < ImageTypeCount) return true;
+    errorText = LibraryErrorText(handle ? ERROR_INV_PARAMETER : ERROR_NO_BITMAP);
+    return false;
+}
+
+// What a save of Handle in format Row encodes: the row's type, the depth, and
+// the picture itself or a converted copy of it.
+struct TSaveSource {
+    TSaveSource(BITMAPHANDLE* handle, int row)
+        : Type(ImageTypeTable()[size_t(row)]), Bits(ChooseSaveBits(handle, row, Converted)),
+          Bitmap(Converted ? Converted.get() : handle) {}
+    const TImageTypeDescriptor& Type;
+    TBitmapHandlePtr Converted;
+    int Bits;
+    BITMAPHANDLE* Bitmap;
+};
+
+} // namespace
+
 bool SaveLeadToStream(BITMAPHANDLE* handle, int row, QIODevice& stream, QString& errorText) {
     TraceScope trace("SaveLeadToStream");
-    if (!handle || row < 0 || row >= ImageTypeCount) {
-        errorText = LibraryErrorText(handle ? ERROR_INV_PARAMETER : ERROR_NO_BITMAP);
-        return false;
-    }
+    if (!CheckSaveArguments(handle, row, errorText)) return false;
     try {
-        const TImageTypeDescriptor& type = ImageTypeTable()[size_t(row)];
-        TBitmapHandlePtr converted;
-        const int bits = ChooseSaveBits(handle, row, converted);
-        BITMAPHANDLE* source = converted ? converted.get() : handle;
+        const TSaveSource save(handle, row);
         QByteArray block;
-        const int result = L_SaveBitmapMemory(block, source, type.Code, bits, type.QualityFactor);
+        const int result = L_SaveBitmapMemory(block, save.Bitmap, save.Type.Code, save.Bits,
+                                              save.Type.QualityFactor);
         if (result != SUCCESS) {
             errorText = LibraryErrorText(result);
             return false;
@@ -487,22 +505,17 @@ bool SaveLeadToStream(BITMAPHANDLE* handle, int row, QIODevice& stream, QString&
 // so every save goes through the library's own file writer.
 bool SaveLeadToFile(BITMAPHANDLE* handle, int row, const QString& fileName, QString& errorText) {
     TraceScope trace("SaveLeadToFile");
-    if (!handle || row < 0 || row >= ImageTypeCount) {
-        errorText = LibraryErrorText(handle ? ERROR_INV_PARAMETER : ERROR_NO_BITMAP);
-        return false;
-    }
+    if (!CheckSaveArguments(handle, row, errorText)) return false;
     try {
-        const TImageTypeDescriptor& type = ImageTypeTable()[size_t(row)];
-        TBitmapHandlePtr converted;
-        const int bits = ChooseSaveBits(handle, row, converted);
-        BITMAPHANDLE* source = converted ? converted.get() : handle;
+        const TSaveSource save(handle, row);
+        BITMAPHANDLE* source = save.Bitmap;
         int result;
         if (HasStatusListeners()) {
             int counter = 0;
-            result = L_SaveFile(fileName, source, type.Code, bits, type.QualityFactor, 0,
+            result = L_SaveFile(fileName, source, save.Type.Code, save.Bits, save.Type.QualityFactor, 0,
                                 SaveRowCallback, &counter);
         } else {
-            result = L_SaveBitmap(fileName, source, type.Code, bits, type.QualityFactor);
+            result = L_SaveBitmap(fileName, source, save.Type.Code, save.Bits, save.Type.QualityFactor);
         }
         if (result == SUCCESS) return true;
         const QString folder = QFileInfo(fileName).absolutePath();
