@@ -225,15 +225,9 @@ TRoll::~TRoll() {
     // The loader thread (when there is one) is stopped by its owner before
     // this point; tasks go first so that nothing refers to a freed photo.
     Tasks.clear();
-    if (RotationsDirty) {
-        try {
-            SaveRotations();
-        } catch (const std::exception& e) {
-            // The program is closing; nobody is left to show a message to.
-            TraceLog::SevereMsg(QStringLiteral("Rotations of roll %1 not saved: %2")
-                                    .arg(Name, QString::fromUtf8(e.what())));
-        }
-    }
+    // The roll list writes first and tells the user of a failure; this is the
+    // last chance for a roll freed any other way.
+    SaveRotationsIfChanged();
     Rotations.clear();
     Media.clear();
 }

@@ -196,6 +196,11 @@ public:
     // Raises EError when the file cannot be written.
     void SaveRotations(TIniFile* file = nullptr, const QString& section = QString());
     QString RotationSection() const;
+    // Writes the rotations when they changed since the last write (the user
+    // leaves the roll, the program ends), so a crash loses nothing written
+    // before. False, with the reason, when the file could not be written;
+    // the roll stays marked as changed then.
+    bool SaveRotationsIfChanged(QString* reason = nullptr);
 
     // The steps of Prepare, public for tests.
     void FindSizes();

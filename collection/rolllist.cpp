@@ -1,4 +1,5 @@
 #include "collection/rolllist.h"
+#include "collection/rotation.h"
 #include "platform/paths.h"
 #include "shell/startup.h"
 #include "shell/tracelog.h"
@@ -36,7 +37,20 @@ int TRollList::IndexOf(const TRoll* roll) const {
 }
 
 void TRollList::Clear() {
-    for (auto& roll : FRolls) roll.reset();
+    // Rotations are written before anything is freed, and one failure report
+    // covers every roll that could not be written.
+    QStringList failed;
+    QString reason;
+    for (auto& roll : FRolls)
+        if (!roll->SaveRotationsIfChanged(&reason)) failed.append(roll->Name);
+    if (!failed.isEmpty())
+        ReportRotationSaveFailure(QStringLiteral("The rotations of %1 could not be saved: %2")
+                                      .arg(failed.join(QStringLiteral(", ")), reason));
+    for (auto& roll : FRolls) {
+        // Rolls that failed above must not try (and trace) a second time.
+        roll->RotationsDirty = false;
+        roll.reset();
+    }
     FRolls.clear();
 }
 

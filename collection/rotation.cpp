@@ -3,7 +3,6 @@
 #include "platform/errors.h"
 #include "platform/mounts.h"
 #include "platform/paths.h"
-#include "shell/startup.h"
 #include "shell/tracelog.h"
 #include <memory>
 
@@ -15,11 +14,16 @@ std::unique_ptr<TIniFile>& RotationFileSlot() {
     return file;
 }
 
-// A key of the rotation file cannot hold "=" or a line break, and the INI
-// rules trim surrounding blanks; such a photo's rotation stays in memory only.
+// The rule the INI writer applies, plus surrounding blanks (which a read
+// would trim away, so the key would not come back as the photo's name).
 bool UsableAsKey(const QString& name) {
     if (name.isEmpty() || name.trimmed() != name) return false;
-    return !name.contains('=') && !name.contains('\n') && !name.contains('\r');
+    return IniText::CanWrite(QStringLiteral("s"), name, QStringLiteral("0"));
+}
+
+TRotationSaveFailed& FailureReport() {
+    static TRotationSaveFailed report;
+    return report;
 }
 
 } // namespace
@@ -32,6 +36,12 @@ void OpenRotationFile(const QString& folder) {
 }
 
 void CloseRotationFile() { RotationFileSlot().reset(); }
+
+void SetRotationSaveFailureReport(TRotationSaveFailed report) { FailureReport() = std::move(report); }
+
+void ReportRotationSaveFailure(const QString& text) {
+    if (const TRotationSaveFailed& report = FailureReport()) report(text);
+}
 
 QString RotationSectionFor(bool fotavoLayout, const QString& folder, const QString& name) {
     if (!fotavoLayout) return folder;
@@ -57,7 +67,22 @@ int32_t StoredRotationValue(const QString& text) {
 // ---- TRoll -------------------------------------------------------------------
 
 QString TRoll::RotationSection() const {
-    return RotationSectionFor(AppState().FotavoLayout, Folder, Name);
+    // UseSizeFolders is the layout the roll was made in.
+    return RotationSectionFor(UseSizeFolders, Folder, Name);
+}
+
+bool TRoll::SaveRotationsIfChanged(QString* reason) {
+    if (!RotationsDirty) return true;
+    try {
+        SaveRotations();
+        RotationsDirty = false;
+        return true;
+    } catch (const std::exception& e) {
+        const QString text = QString::fromUtf8(e.what());
+        TraceLog::SevereMsg(QStringLiteral("Rotations of roll %1 not saved: %2").arg(Name, text));
+        if (reason) *reason = text;
+        return false;
+    }
 }
 
 void TRoll::LoadRotations() {
@@ -115,7 +140,15 @@ void TMedia::Rotate(int delta) {
 }
 
 void TMedia::StoreRotation() {
-    if (!Roll || !UsableAsKey(FileName)) return;
+    if (!Roll) return;
+    if (!UsableAsKey(FileName)) {
+        // The file can't hold this name as a key: the turn lasts for the session.
+        if (Rotation != 0)
+            TraceLog::WarningMsg(QStringLiteral("Rotation of %1 kept for this session only: "
+                                                "the name can't be a key of %2")
+                                     .arg(FileName, QLatin1String(RotationFileName)));
+        return;
+    }
     QStringList& lines = Roll->Rotations;
     const std::optional<QString> stored = ValueOfName(lines, FileName);
     if (stored && StoredIntegerValue(*stored) == Rotation) return;

@@ -5,6 +5,7 @@
 // The TRoll and TMedia members that read and write it live in rotation.cpp.
 #include "shell/inifile.h"
 #include <QString>
+#include <functional>
 
 inline const char* const RotationFileName = "LmrRotate.ini";
 
@@ -16,6 +17,13 @@ TIniFile* RotationFile();
 void OpenRotationFile(const QString& folder);
 // Frees the rotation file object (program end, tests).
 void CloseRotationFile();
+
+// Told once when rotations could not be written at program end (the main
+// window shows it in a warning box). Text names the rolls and the reason.
+using TRotationSaveFailed = std::function<void(const QString& text)>;
+void SetRotationSaveFailureReport(TRotationSaveFailed report);
+// Calls the report when one is set; otherwise the failure stays in the trace log.
+void ReportRotationSaveFailure(const QString& text);
 
 // The section of a roll:
 //  - plain layout: the roll folder;

@@ -3,6 +3,7 @@
 // pixel operations live in the neighbouring files (see ilibint.h).
 #include "imaging/ilib.h"
 #include "imaging/ilibint.h"
+#include "platform/paths.h"
 #include "shell/tracelog.h"
 #include <QFile>
 #include <QHash>
@@ -246,36 +247,37 @@ int EncodeToMemory(QByteArray& out, BITMAPHANDLE& bitmap, int format, int bitsPe
     return callback ? SUCCESS : ilib::ReportStatus(100);
 }
 
-// Writes Data to FileName; a file this call created is removed again on failure.
+// The process's file-creation mask, read without changing it (umask() both
+// sets and reads, which would race with other threads creating files).
+int CurrentUmask() {
+    static const int mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("Umask:")) return line.mid(6).trimmed().toInt(nullptr, 8);
+        return 022;
+    }();
+    return mask;
+}
+
+// Writes Data to FileName through a temporary file and a rename, so a failed
+// write never leaves the target cut short.
 int WriteFileBytes(const QString& fileName, const QByteArray& data) {
     if (fileName.isEmpty()) return ERROR_INV_FILENAME;
-    const QByteArray path = QFile::encodeName(fileName);
-    bool created = true;
-    int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
-        created = false;
-        fd = ::open(path.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    }
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ERROR_INV_FILENAME : ERROR_FILE_OPEN;
-    const char* at = data.constData();
-    qint64 left = data.size();
-    bool ok = true;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, at, size_t(std::min<qint64>(left, 1 << 20)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        at += n;
-        left -= n;
-    }
-    if (::close(fd) != 0) ok = false;
-    if (!ok) {
-        if (created) ::unlink(path.constData());
+    if (Platform::WriteFileAtomically(fileName, data, 0666 & ~CurrentUmask())) return SUCCESS;
+    switch (errno) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+        return ERROR_INV_FILENAME;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return ERROR_FILE_OPEN;
+    default:
         return ERROR_FILE_WRITE;
     }
-    return SUCCESS;
 }
 
 int LoadFromData(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, int bitsPerPixel,

@@ -156,6 +156,14 @@ QString ChangeFileExt(const QString& fileName, const QString& extension) {
     return fileName + extension;
 }
 
+QString CompanionName(const QString& fileName, const QString& extension) {
+    const QString changed = ChangeFileExt(fileName, extension);
+    // "x.tmp" saved over would otherwise get itself as its temporary file and
+    // be deleted before anything was written; the two extensions differ, so
+    // the companions never equal each other either.
+    return changed == fileName ? fileName + extension : changed;
+}
+
 // ---- known JPEG variants -----------------------------------------------------
 
 bool IsKnownJpegStream(QIODevice& stream) {
@@ -604,8 +612,8 @@ void TIEBitmap::SaveToFile(const QString& fileName, int row) {
         if (!SaveLeadToFile(FHandle, row, fileName, errorText)) throw TIEPixException(errorText);
         return;
     }
-    const QString temp = ChangeFileExt(fileName, QStringLiteral(".tmp"));
-    const QString backup = ChangeFileExt(fileName, QStringLiteral(".bak"));
+    const QString temp = CompanionName(fileName, QStringLiteral(".tmp"));
+    const QString backup = CompanionName(fileName, QStringLiteral(".bak"));
     const QByteArray tempPath = QFile::encodeName(temp);
     const QByteArray backupPath = QFile::encodeName(backup);
     const QByteArray filePath = QFile::encodeName(fileName);

@@ -223,6 +223,9 @@ bool SaveLeadToStream(BITMAPHANDLE* handle, int row, QIODevice& stream, QString&
 // FileName with its extension replaced by Extension (".tmp"); appended when
 // the name has none.
 QString ChangeFileExt(const QString& fileName, const QString& extension);
+// The ".tmp" or ".bak" companion of a save over FileName: ChangeFileExt, or
+// the extension appended when that would name FileName itself.
+QString CompanionName(const QString& fileName, const QString& extension);
 
 // The facade's error text for Code, also written to the trace log as an error.
 QString LibraryErrorText(int code);

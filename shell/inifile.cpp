@@ -203,29 +203,42 @@ QString ReadString(const QByteArray& text, const QString& section, const QString
     return Unquoted(model.Lines()[line].Value);
 }
 
-void ReadSection(const QByteArray& text, const QString& section, QStringList& keys) {
-    keys.clear();
-    const TDecoded decoded = Decode(text);
-    const TModel model(decoded.Text);
+namespace {
+
+// Key names of Section in file order; with a Budget, only as many as fit that
+// many bytes of zero-terminated names (the raw section list's buffer).
+QStringList KeyNames(const TModel& model, const QString& section, qsizetype budget) {
+    QStringList keys;
     qsizetype used = 1;  // the zero that ends the list
     for (qsizetype i : model.KeyLines(QStringView(section).trimmed())) {
         const QStringView name = model.Lines()[i].Name;
         // An empty name would read as the end of the list.
         if (name.isEmpty()) continue;
-        const qsizetype need = name.toUtf8().size() + 1;
-        if (used + need > TIniFile::SectionBufferSize) break;
-        used += need;
+        if (budget > 0) {
+            const qsizetype need = name.toUtf8().size() + 1;
+            if (used + need > budget) break;
+            used += need;
+        }
         keys.append(name.toString());
     }
+    return keys;
+}
+
+} // namespace
+
+void ReadSection(const QByteArray& text, const QString& section, QStringList& keys) {
+    const TDecoded decoded = Decode(text);
+    keys = KeyNames(TModel(decoded.Text), section, TIniFile::SectionBufferSize);
 }
 
 void ReadSectionValues(const QByteArray& text, const QString& section, QStringList& lines) {
     lines.clear();
-    QStringList keys;
-    ReadSection(text, section, keys);
-    if (keys.isEmpty()) return;
     const TDecoded decoded = Decode(text);
     const TModel model(decoded.Text);
+    // Every line of the section: a caller rewriting the section from this
+    // list must not lose what a fixed-size buffer would have cut off.
+    const QStringList keys = KeyNames(model, section, 0);
+    if (keys.isEmpty()) return;
     // Each key shows the value a read of it gives: that of its first line.
     QHash<QString, QString> first;
     for (qsizetype i : model.KeyLines(QStringView(section).trimmed())) {

@@ -34,7 +34,8 @@ public:
     // Key names of Section (the list is cleared first), as many as fit the
     // 8192-byte buffer of zero-terminated names.
     void ReadSection(const QString& section, QStringList& keys) const;
-    // "key=value" lines of Section in file order (the list is cleared first).
+    // "key=value" lines of Section in file order, all of them (the list is
+    // cleared first); unlike ReadSection it has no buffer limit.
     void ReadSectionValues(const QString& section, QStringList& lines) const;
     // Every section name in file order.
     void ReadSections(QStringList& sections) const;

@@ -1,9 +1,11 @@
 #include "collection/roll.h"
+#include "collection/rolllist.h"
 #include "collection/rotation.h"
 #include "platform/mounts.h"
 #include "platform/paths.h"
 #include "shell/startup.h"
 #include "support/fixtures.h"
+#include <QFile>
 #include <QMap>
 #include <gtest/gtest.h>
 
@@ -73,9 +75,12 @@ TEST_F(RotationTest, SectionNames) {
     EXPECT_EQ(RotationSectionFor(true, disk, "Roll1"), disk + "Roll1");
     EXPECT_EQ(RotationSectionFor(true, disc, "Roll1"), "HOLIDAY_2001Roll1");
 
+    // The roll's own layout decides, not whatever the program-wide flag says now.
     TRoll plain(false, disk, disk);
-    AppState().FotavoLayout = false;
     EXPECT_EQ(plain.RotationSection(), disk);
+    TRoll onDisk(true, "Roll1", disk);
+    AppState().FotavoLayout = false;
+    EXPECT_EQ(onDisk.RotationSection(), disk + "Roll1");
 }
 
 TEST_F(RotationTest, EmptyFolderMeansThePerUserFolder) {
@@ -226,14 +231,89 @@ TEST_F(RotationTest, PlainLayoutKeepsRotationsUnderTheFolder) {
     EXPECT_EQ(Stored(folder, "r-1.jpg"), "90");
 }
 
-TEST_F(RotationTest, NameThatCannotBeAKeyStaysInMemory) {
-    auto roll = MakeRoll("", "Roll1", {"a=b-1.jpg"});
+TEST_F(RotationTest, NameThatCannotBeAKeyStaysInMemoryAndNeverFailsTheSave) {
+    int case_ = 0;
+    for (const QString name : {"a=b-1.jpg", "[x-1.jpg", ";x-1.jpg"}) {
+        SCOPED_TRACE(name.toStdString());
+        QFile::remove(IniPath);
+        auto roll = MakeRoll(QString::number(++case_) + "/", "Roll1", {name, "r-2.jpg"});
+        roll->Prepare();
+        ASSERT_EQ(roll->Count(), 2);
+        TMedia* odd = roll->Items(0)->FileName == name ? roll->Items(0) : roll->Items(1);
+        odd->Rotate(+90);
+        EXPECT_EQ(odd->Rotation, 90);
+        EXPECT_FALSE(roll->RotationsDirty);
+        EXPECT_TRUE(roll->Rotations.isEmpty());
+        // A save made for another photo still succeeds and holds only that one.
+        TMedia* plain = roll->Items(0) == odd ? roll->Items(1) : roll->Items(0);
+        plain->Rotate(-90);
+        EXPECT_TRUE(roll->SaveRotationsIfChanged());
+        QStringList lines;
+        TIniFile(IniPath).ReadSectionValues(roll->RotationSection(), lines);
+        EXPECT_EQ(lines, QStringList({"r-2.jpg=-90"}));
+    }
+}
+
+TEST_F(RotationTest, AThousandLongNamesSurviveAChangeAndARestart) {
+    constexpr int Count = 1000;
+    QStringList names;
+    QByteArray text = "[Other]\nkeep.jpg=90\n";
+    const QString folder = Tmp.Path() + "Roll1/";
+    text += "[" + RotationSectionFor(true, folder, "Roll1").toUtf8() + "]\n";
+    for (int i = 0; i < Count; ++i) {
+        names << QStringLiteral("IMG_20230812_%1-%2.jpg").arg(150000 + i).arg(i);
+        Tmp.Write("Roll1/Large/" + names.last(), {});
+        text += names.last().toUtf8() + "=" + QByteArray::number(i % 2 ? 90 : -180) + "\n";
+    }
+    ASSERT_TRUE(Platform::WriteFileAtomically(IniPath, text));
+    {
+        TRoll roll(true, "Roll1", folder);
+        roll.Prepare();
+        ASSERT_EQ(roll.Rotations.size(), Count);
+        roll.Items(Count - 1)->Rotate(+90);  // the last photo: far past any buffer
+        EXPECT_TRUE(roll.SaveRotationsIfChanged());
+    }
+    TRoll again(true, "Roll1", folder);
+    again.Prepare();
+    ASSERT_EQ(again.Count(), Count);
+    for (int i = 0; i < Count; ++i) {
+        const TMedia* photo = again.Items(i);
+        const int n = photo->FileName.section('-', 1).section('.', 0, 0).toInt();
+        const int expected = n == Count - 1 ? 180 : (n % 2 ? 90 : -180);
+        ASSERT_EQ(photo->Rotation, expected) << photo->FileName.toStdString();
+    }
+    EXPECT_EQ(Stored("Other", "keep.jpg"), "90");
+}
+
+TEST_F(RotationTest, LeavingARollWritesItsTurnsAtOnce) {
+    auto roll = MakeRoll("", "Roll1", {"r-1.jpg", "r-2.jpg"});
     roll->Prepare();
-    ASSERT_EQ(roll->Count(), 1);
-    roll->Items(0)->Rotate(+90);
-    EXPECT_EQ(roll->Items(0)->Rotation, 90);
+    const QString section = roll->RotationSection();
+    EXPECT_TRUE(roll->SaveRotationsIfChanged());  // nothing changed: no file written
+    EXPECT_FALSE(QFile::exists(IniPath));
+    roll->Items(1)->Rotate(+90);
+    EXPECT_TRUE(roll->SaveRotationsIfChanged());
     EXPECT_FALSE(roll->RotationsDirty);
-    EXPECT_TRUE(roll->Rotations.isEmpty());
+    // What a crash right now would leave: the file as written, the roll never freed.
+    EXPECT_EQ(Stored(section, "r-2.jpg"), "90");
+}
+
+TEST_F(RotationTest, AFailedSaveAtCloseIsReportedOnceForAllRolls) {
+    QStringList reports;
+    SetRotationSaveFailureReport([&](const QString& text) { reports << text; });
+    {
+        TRollList list;
+        for (const QString name : {"Roll1", "Roll2"}) {
+            TRoll* roll = list.Add(MakeRoll("", name, {"r-1.jpg"}));
+            roll->Prepare();
+            roll->Items(0)->Rotate(+90);
+        }
+        CloseRotationFile();  // nothing to write to
+        list.Clear();
+    }
+    SetRotationSaveFailureReport(nullptr);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains("Roll1") && reports[0].contains("Roll2")) << reports[0].toStdString();
 }
 
 TEST_F(RotationTest, DirtyRollWithoutAFileDoesNotThrowOnDestruction) {

@@ -3,10 +3,13 @@
 #include "support/fixtures.h"
 #include "support/photos.h"
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -484,16 +487,56 @@ TEST_F(Loading, SavingOverAFileReplacesItWhole) {
 }
 
 TEST_F(Loading, AFailedSaveOverAFileLeavesItUnchanged) {
-    const QString path = WriteJpeg("keep.jpg", MakePhotoLikeImage(60, 40));
-    const QByteArray before = ReadFileBytes(path);
-    // The companion .tmp cannot be written: it is a folder.
-    Folder.Make("keep.tmp");
-    auto bitmap = TIEBitmap::CreateFromFile(path, 0);
-    bitmap->Rotate(90);
-    EXPECT_THROW(bitmap->SaveToFile(path, 3), TIEPixException);
-    EXPECT_EQ(ReadFileBytes(path), before);
-    EXPECT_TRUE(QFileInfo(Folder.Path() + "keep.tmp").isDir());
+    // Each target's temporary companion cannot be written: a folder is in its
+    // place. Names ending in the companions' own extensions must not make the
+    // target its own companion (deleted before anything was written).
+    const struct {
+        const char* Target;
+        const char* Blocker;
+    } cases[] = {{"keep.jpg", "keep.tmp"}, {"x.bak", "x.tmp"}, {"y.tmp", "y.tmp.tmp"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Target);
+        const QString path = WriteJpeg(c.Target, MakePhotoLikeImage(60, 40));
+        const QByteArray before = ReadFileBytes(path);
+        Folder.Make(c.Blocker);
+        auto bitmap = TIEBitmap::CreateFromFile(path, 0);
+        bitmap->Rotate(90);
+        EXPECT_THROW(bitmap->SaveToFile(path, 3), TIEPixException);
+        EXPECT_EQ(ReadFileBytes(path), before);
+        EXPECT_TRUE(QFileInfo(Folder.Path() + c.Blocker).isDir());
+    }
     EXPECT_FALSE(QFileInfo::exists(Folder.Path() + "keep.bak"));
+    EXPECT_FALSE(QFileInfo::exists(Folder.Path() + "x.bak.bak"));
+}
+
+TEST_F(Loading, SavingOverAFileNamedLikeACompanionWorks) {
+    for (const char* name : {"a.bak", "b.tmp"}) {
+        const QString path = WriteJpeg(name, MakePhotoLikeImage(60, 40));
+        auto bitmap = TIEBitmap::CreateFromFile(path, 0);
+        bitmap->Rotate(90);
+        bitmap->SaveToFile(path, 3);
+        EXPECT_EQ(TIEBitmap::CreateFromFile(path, 0)->GetSize(), QSize(40, 60)) << name;
+    }
+}
+
+// A write that fails half way (here: the file-size limit, as a full disk
+// would) leaves the old file whole; it is never truncated first.
+TEST_F(Loading, ADirectSaveThatFailsHalfWayKeepsTheTarget) {
+    const QString path = WriteJpeg("direct.jpg", MakePhotoLikeImage(30, 20));
+    const QByteArray before = ReadFileBytes(path);
+    auto big = TIEBitmap::CreateFromFile(WriteJpeg("big.jpg", MakePhotoLikeImage(400, 300)), 0);
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = rlim_t(before.size());
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = L_SaveBitmap(path, big->GetHandle(), FILE_BMP, 24, 0);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_NE(result, SUCCESS);
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(QDir(Folder.Path()).entryList(QDir::Hidden | QDir::Files).filter("direct").size(), 1);
 }
 
 TEST_F(Loading, LibraryLockIsReentrant) {
