@@ -115,33 +115,37 @@ QString TMedia::BestQualityPath() const {
 
 TIEBitmap* TMedia::GetImage() {
     if (!Image) {
-        std::unique_ptr<TIEBitmap> image = TIEBitmap::CreateFromFile(FullPath(), 3);
+        std::unique_ptr<TIEBitmap> image = TIEBitmap::CreateFromFile(FullPath(), ColorModeOwnDepth);
         if (image && Rotation != 0) image->Rotate(Rotation);
         Image = std::move(image);
     }
     return Image.get();
 }
 
-void TMedia::LoadThumbnail() {
-    Thumbnail.reset();
+QString TMedia::ThumbnailSource() const {
     // The plain layout has no thumbnail folder: the photo itself is the source.
-    const QString source = (Roll && !Roll->ThumbFolder.isEmpty())
-                               ? Roll->ThumbFolder + FileName
-                               : FullPath();
-    std::unique_ptr<TThumbnail> thumbnail = MakeCenterCutThumbnailFor(source, ThumbnailSize);
+    return (Roll && !Roll->ThumbFolder.isEmpty()) ? Roll->ThumbFolder + FileName : FullPath();
+}
+
+std::unique_ptr<TThumbnail> TMedia::MakeThumbnail() const {
+    return MakeCenterCutThumbnailFor(ThumbnailSource(), ThumbnailSize);
+}
+
+void TMedia::SetThumbnail(std::unique_ptr<TThumbnail> thumbnail) {
     if (thumbnail && Rotation != 0) {
         try {
             thumbnail->Rotate(Rotation);
         } catch (const EError& e) {
             // Like any other thumbnail failure: the icon stays a black box.
             TraceLog::WarningMsg(QStringLiteral("Thumbnail of %1 not rotated: %2")
-                                     .arg(source, e.Message()));
+                                     .arg(FileName, e.Message()));
             thumbnail.reset();
         }
     }
-    // Stored only when complete: the main thread may draw it at any time after.
     Thumbnail = std::move(thumbnail);
 }
+
+void TMedia::LoadThumbnail() { SetThumbnail(MakeThumbnail()); }
 
 void TMedia::FreeThumbnail() { Thumbnail.reset(); }
 

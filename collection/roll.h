@@ -123,8 +123,18 @@ public:
     TIEBitmap* GetImage();
 
     bool HasThumbnail() const { return Thumbnail != nullptr; }
-    // Made from the roll's smallest size folder (the photo itself in the plain
-    // layout) and turned by Rotation; none when it cannot be made.
+    // The file a thumbnail is made from: the roll's smallest size folder (the
+    // photo itself in the plain layout). Fixed once the roll is scanned.
+    QString ThumbnailSource() const;
+    // Any thread: a finished, unturned thumbnail of the photo; none when it
+    // cannot be made. Reads only what the scan fixed, so a loader thread may
+    // call it while the main thread draws or turns the photo.
+    std::unique_ptr<TThumbnail> MakeThumbnail() const;
+    // Main thread: stores a thumbnail made by MakeThumbnail, turned by the
+    // photo's Rotation of this moment (which may have changed while it was
+    // made). None frees the old one.
+    void SetThumbnail(std::unique_ptr<TThumbnail> thumbnail);
+    // Main thread: MakeThumbnail and SetThumbnail in one.
     void LoadThumbnail();
     void FreeThumbnail();
     // The thumbnail stretched into Rect, or a black box while there is none.

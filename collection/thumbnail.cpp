@@ -13,7 +13,7 @@ std::unique_ptr<TThumbnail> GenerateThumbnailFor(const QString& path, int size,
         auto thumbnail = std::make_unique<TThumbnail>();
         {
             TSmallSizeTarget target(size);
-            thumbnail->LoadFromFile(path, 0);
+            thumbnail->LoadFromFile(path, ColorMode24Bits);
         }
         if (thumbnail->IsEmpty()) return nullptr;  // the load was stopped
         if (converter) converter(*thumbnail, QSize(size, size));

@@ -1,11 +1,13 @@
 #include "imaging/iebitmap.h"
-#include "imaging/loading.h"
+#include "imaging/imagetypes.h"
+#include "imaging/screen.h"
 #include "shell/tracelog.h"
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPainter>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -48,9 +50,16 @@ QPixmap MakeBitmap(const BITMAPHANDLE* handle, QString& errorText) {
         errorText = LibraryErrorText(ERROR_NOT_INITIALIZED);
         return {};
     }
+    // Pixmaps belong to the GUI thread; a worker hands over a TIEBitmap or a
+    // QImage and the GUI thread makes the pixmap.
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        errorText = QStringLiteral("Screen bitmaps can only be made on the interface thread");
+        TraceLog::WarningMsg(errorText);
+        return {};
+    }
     TDisplayModeSaver mode;
     QPixmap bitmap(handle->Width(), handle->Height());
-    if (ScreenPaletteMode()) L_SetDisplayMode(128, 128);
+    if (ScreenPaletteMode()) L_SetDisplayMode(DISPLAYMODE_FIXEDPALETTE, DISPLAYMODE_FIXEDPALETTE);
     int result;
     {
         QPainter canvas(&bitmap);
@@ -66,7 +75,7 @@ QPixmap MakeBitmap(const BITMAPHANDLE* handle, QString& errorText) {
 
 TBitmapHandlePtr ConvertFromBitmap(const QImage& device, QString& errorText) {
     TraceScope trace("ConvertFromBitmap");
-    TBitmapHandlePtr handle = MakeBitmapHandle();
+    TBitmapHandlePtr handle = NewBitmapHandlePtr();
     int result = L_ConvertFromDDB(handle.get(), device);
     if (result != SUCCESS) {
         errorText = LibraryErrorText(result == FAILURE ? FAILURE : result);
@@ -143,12 +152,12 @@ void TIEBitmap::Draw(QPainter& canvas, const QRect& rect) const { DrawClipped(ca
 void TIEBitmap::DrawClipped(QPainter& canvas, const QRect& rect, const QRect& clipRect) const {
     if (!FHandle) return;
     TDisplayModeSaver mode;
-    // Qt has no palettes to select; the display mode still tells the facade
-    // whether to dither to the shared palette.
+    // Qt has no palettes to select; the display mode tells the facade to
+    // dither to the shared palette on a palette display.
     if (ScreenPaletteMode())
-        L_SetDisplayMode(128, 128);
+        L_SetDisplayMode(DISPLAYMODE_FIXEDPALETTE, DISPLAYMODE_FIXEDPALETTE);
     else
-        L_SetDisplayMode(2, 2);
+        L_SetDisplayMode(DISPLAYMODE_PAINTPALETTE, DISPLAYMODE_PAINTPALETTE);
     L_PaintDC(canvas, FHandle, rect, clipRect.isEmpty() ? QRect() : clipRect);
 }
 
@@ -176,7 +185,7 @@ void TIEBitmap::FreeHandle() {
 std::unique_ptr<TIEBitmap> TIEBitmap::Clone() const {
     auto copy = std::make_unique<TIEBitmap>();
     if (FHandle) {
-        TBitmapHandlePtr handle = MakeBitmapHandle();
+        TBitmapHandlePtr handle = NewBitmapHandlePtr();
         int result = L_CopyBitmap(handle.get(), FHandle);
         if (result != SUCCESS) RaiseLibraryError(result);
         copy->SetHandle(handle.release());
@@ -204,7 +213,7 @@ void TIEBitmap::AssignDIB(const QByteArray& dib) {
     if (!ParseDIB(reinterpret_cast<const uint8_t*>(dib.constData()), dib.size(), bitsSize,
                   headerSize, bits, header))
         RaiseLibraryError(ERROR_INV_PARAMETER);
-    TBitmapHandlePtr handle = MakeBitmapHandle();
+    TBitmapHandlePtr handle = NewBitmapHandlePtr();
     int result = L_ConvertFromDIB(handle.get(), header, bits, bitsSize, headerSize);
     if (result != SUCCESS) RaiseLibraryError(result);
     SetHandle(handle.release());
@@ -213,15 +222,54 @@ void TIEBitmap::AssignDIB(const QByteArray& dib) {
 
 void TIEBitmap::TakeDIB(QByteArray& dib) {
     FreeHandle();
-    TBitmapHandlePtr handle = MakeBitmapHandle();
+    TBitmapHandlePtr handle = NewBitmapHandlePtr();
     int result = L_ChangeFromDIB(handle.get(), dib);
     if (result != SUCCESS) RaiseLibraryError(result);
     SetHandle(handle.release());
     Changed();
 }
 
+void TIEBitmap::AssignBitmapAndFree(QPixmap& deviceBitmap) {
+    AssignBitmap(deviceBitmap);
+    deviceBitmap = QPixmap();
+}
+
+QImage TIEBitmap::MakeDIBSection() const {
+    const QByteArray dib = MakeDIB();
+    if (dib.isEmpty()) return {};
+    qint64 bitsSize = 0, headerSize = 0;
+    const uint8_t* bits = nullptr;
+    const uint8_t* header = nullptr;
+    const auto* memory = reinterpret_cast<const uint8_t*>(dib.constData());
+    if (!ParseDIB(memory, dib.size(), bitsSize, headerSize, bits, header)) return {};
+    // The section is the DIB's own layout (bottom-up rows, BGR order) read
+    // back into an addressable picture of the same depth.
+    BITMAPHANDLE section;
+    if (L_ConvertFromDIB(&section, header, bits, bitsSize, headerSize) != SUCCESS) return {};
+    return section.Image;
+}
+
+QList<QRgb> TIEBitmap::GetPalette() const {
+    if (!FHandle) return {};
+    // A screen canvas with the shared palette in palette mode, as painting uses.
+    QImage screen(1, 1, QImage::Format_RGB32);
+    QPainter canvas(&screen);
+    TDisplayModeSaver mode;
+    if (ScreenPaletteMode()) L_SetDisplayMode(DISPLAYMODE_FIXEDPALETTE, DISPLAYMODE_FIXEDPALETTE);
+    return CreatePaintPalette(canvas);
+}
+
+QList<QRgb> TIEBitmap::CreatePaintPalette(QPainter& canvas) const {
+    if (!FHandle) return {};
+    return L_CreatePaintPalette(canvas, FHandle);
+}
+
 QPixmap TIEBitmap::ReleaseToBitmap() {
-    QPixmap bitmap = MakeBitmapObject();
+    if (!FHandle) return {};
+    QString errorText;
+    QPixmap bitmap = MakeBitmap(FHandle, errorText);
+    // The picture stays when no bitmap could be made of it.
+    if (bitmap.isNull()) throw TIEPixException(errorText);
     FreeHandle();
     return bitmap;
 }
@@ -282,7 +330,7 @@ void TIEBitmap::CopyFrom(const TIEBitmap& source) {
     // Copy first, so a failed copy leaves this picture as it was.
     TBitmapHandlePtr handle;
     if (source.FHandle) {
-        handle = MakeBitmapHandle();
+        handle = NewBitmapHandlePtr();
         int result = L_CopyBitmap(handle.get(), source.FHandle);
         if (result != SUCCESS) RaiseLibraryError(result);
     }
@@ -394,8 +442,9 @@ void TIEBitmap::PrintAt(QPainter& printer, QSize pageSize, int printerDepth, int
     TDisplayModeSaver mode;
     placed = PlacePrint(GetSize(), pageSize, maxWidth, maxHeight, flags);
     if (placed.isEmpty()) return;
-    L_SetDisplayMode(14, 0);
-    if (printerDepth == 1) L_SetDisplayMode(32, (flags & PrintDither) ? 32 : 0);
+    L_SetDisplayMode(DISPLAYMODE_PAINTPALETTE | DISPLAYMODE_ORDEREDDITHER | DISPLAYMODE_DIFFUSIONDITHER, 0);
+    if (printerDepth == 1)
+        L_SetDisplayMode(DISPLAYMODE_PRINTDITHER, (flags & PrintDither) ? DISPLAYMODE_PRINTDITHER : 0);
     int result = L_PrintBitmapExt(printer, FHandle, x + placed.left(), y + placed.top(),
                                   placed.width(), placed.height(), 0);
     if (result != SUCCESS) RaiseLibraryError(result);
@@ -486,7 +535,7 @@ BITMAPHANDLE* CenterCropFromPicture(BITMAPHANDLE* handle, QString& errorText) {
         crop = CenterCropRect(QSize(w, h));
         sourceCrop = crop.size();
     }
-    TBitmapHandlePtr result = MakeBitmapHandle();
+    TBitmapHandlePtr result = NewBitmapHandlePtr();
     int code = L_CopyBitmapRect(result.get(), handle, crop.left(), crop.top(), crop.width(),
                                 crop.height());
     if (code != SUCCESS) {

@@ -24,10 +24,24 @@ constexpr int UnknownFormatIndex = 33;
 // Depth asked of the decoder: 0 -> 24 bits, 1 -> 8, 2 -> the screen's, 3 (and
 // any other value) -> the file's own depth.
 using TColorMode = uint8_t;
+constexpr TColorMode ColorMode24Bits = 0;
+constexpr TColorMode ColorMode8Bits = 1;
+constexpr TColorMode ColorModeScreen = 2;
+constexpr TColorMode ColorModeOwnDepth = 3;
 
 // Owns a handle made by NewBitmapHandle.
 BITMAPHANDLE* NewBitmapHandle();
 void DisposeBitmapHandle(BITMAPHANDLE* handle);
+
+struct TBitmapHandleDeleter {
+    void operator()(BITMAPHANDLE* handle) const { DisposeBitmapHandle(handle); }
+};
+using TBitmapHandlePtr = std::unique_ptr<BITMAPHANDLE, TBitmapHandleDeleter>;
+// A new, empty library handle owned by the pointer.
+inline TBitmapHandlePtr NewBitmapHandlePtr() { return TBitmapHandlePtr(NewBitmapHandle()); }
+
+// The facade's error text for Code, also written to the trace log as an error.
+QString LibraryErrorText(int code);
 
 class TIEBitmap {
 public:
@@ -58,6 +72,8 @@ public:
     virtual void FreeHandle();
     virtual std::unique_ptr<TIEBitmap> Clone() const;
     virtual void AssignBitmap(const QPixmap& deviceBitmap);
+    // AssignBitmap, then the device bitmap is freed (left null).
+    virtual void AssignBitmapAndFree(QPixmap& deviceBitmap);
     virtual void AssignImage(const QImage& image);
     virtual void AssignDIB(const QByteArray& dib);
     virtual void TakeDIB(QByteArray& dib);
@@ -67,6 +83,16 @@ public:
     virtual QPixmap MakeBitmapObject() const;   // null when empty or on failure
     virtual QImage MakeImage() const;           // a deep copy; null when empty
     virtual QByteArray MakeDIB() const;         // empty when empty
+    // A pixmap here is its own handle: MakeBitmapObject under the name callers use.
+    virtual QPixmap MakeBitmapHandle() const { return MakeBitmapObject(); }
+    // The picture as a device-independent section with directly addressable
+    // bits: the packed DIB parsed into a QImage (RGB colour table for 8 bits
+    // or fewer). Null when empty.
+    virtual QImage MakeDIBSection() const;
+    // The colours to paint this picture with on a screen: CreatePaintPalette
+    // for a painter on the screen (SharedPalette in palette mode).
+    virtual QList<QRgb> GetPalette() const;
+    virtual QList<QRgb> CreatePaintPalette(QPainter& canvas) const;
     // A metafile can't be made on this platform: always none (empty).
     virtual QByteArray MakeMetafile() const { return {}; }
     virtual int GetFormatIndex() const;

@@ -252,8 +252,24 @@ int L_ChangeFromDIB(pBITMAPHANDLE bitmap, QByteArray& dib);  // dib emptied on s
 int L_ConvertFromDDB(pBITMAPHANDLE bitmap, const QImage& device);
 
 // ---- painting and printing ------------------------------------------------
+// Display-mode bits. Painting honours FIXEDPALETTE (the picture is dithered
+// to SharedPalette, ordered with ORDEREDDITHER, else by error diffusion) and
+// printing honours PRINTDITHER (a dithered black-and-white picture for a
+// 1-bit printer). PAINTPALETTE says the picture's own paint palette is used,
+// which needs nothing more on a true-colour device.
+constexpr int DISPLAYMODE_PAINTPALETTE = 2;
+constexpr int DISPLAYMODE_ORDEREDDITHER = 4;
+constexpr int DISPLAYMODE_DIFFUSIONDITHER = 8;
+constexpr int DISPLAYMODE_PRINTDITHER = 32;
+constexpr int DISPLAYMODE_FIXEDPALETTE = 128;
 int L_GetDisplayMode();
 int L_SetDisplayMode(int mask, int value);  // returns the previous mode
+// The colours a painter needs to show Bitmap: its own colour table for 8 bits
+// or fewer, SharedPalette for a true-colour picture in FIXEDPALETTE mode,
+// else none (a true-colour device needs no palette).
+QList<QRgb> L_CreatePaintPalette(QPainter& painter, const BITMAPHANDLE* bitmap);
+// The 256-entry SharedPalette: entry r * 32 + g * 4 + b.
+const QList<QRgb>& L_SharedPalette();
 // Paints the whole bitmap stretched into Destination; an empty Clip means none.
 int L_PaintDC(QPainter& painter, const BITMAPHANDLE* bitmap, const QRect& destination,
               const QRect& clip = QRect());

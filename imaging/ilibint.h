@@ -119,6 +119,8 @@ int AdoptImage(BITMAPHANDLE& bitmap, QImage image, int bitsPerPixel, int ownBits
 bool IsGreyTable(const QList<QRgb>& table);
 // The 256-colour SharedPalette layout.
 const QList<QRgb>& FixedPalette();
+// Image dithered to FixedPalette: ordered (Bayer) or by error diffusion.
+QImage DitherToFixedPalette(const QImage& image, bool ordered);
 
 // ---- status callback ----
 // Calls the installed status callback; SUCCESS when none is installed.

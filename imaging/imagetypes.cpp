@@ -193,7 +193,7 @@ int ChooseSaveBits(const BITMAPHANDLE* handle, int row, TBitmapHandlePtr& conver
         }
     }
     if (convertFirst && handle) {
-        TBitmapHandlePtr copy = MakeBitmapHandle();
+        TBitmapHandlePtr copy = NewBitmapHandlePtr();
         const int flags = bits <= 8 ? (CRF_FIXEDPALETTE | CRF_BYTEORDER) : 0;
         if (L_ColorResBitmap(handle, copy.get(), bits, flags, nullptr, nullptr, 0, nullptr) == SUCCESS)
             converted = std::move(copy);

@@ -369,7 +369,7 @@ TBitmapHandlePtr LoadPictureStream(QIODevice& stream, TColorMode colorMode, bool
             data = reinterpret_cast<const uint8_t*>(copy.constData());
             length = copy.size();
         }
-        handle = MakeBitmapHandle();
+        handle = NewBitmapHandlePtr();
         L_SetPCDResolution(PCDResolution());
         std::optional<TLoadScale> scale;
         if (preferSmall) scale.emplace(SmallSizeTarget());
@@ -426,7 +426,7 @@ TBitmapHandlePtr LoadPicture(const QString& fileName, TColorMode colorMode, bool
             return LoadPictureStream(file, colorMode, preferSmall, errorText, info);
         }
         const int bits = BitsForColorMode(colorMode);
-        TBitmapHandlePtr handle = MakeBitmapHandle();
+        TBitmapHandlePtr handle = NewBitmapHandlePtr();
         L_SetPCDResolution(PCDResolution());
         EnumerateAndChooseBestResolution(fileName, info.Format, preferSmall);
         std::optional<TLoadScale> scale;

@@ -5,6 +5,8 @@
 // Load and save routines never raise: they give no picture (or false) and an
 // error text. An empty error text with no picture means the load was stopped.
 #include "imaging/iebitmap.h"
+#include "imaging/imagetypes.h"
+#include "imaging/screen.h"
 #include "imaging/ilib.h"
 #include <QIODevice>
 #include <QSize>
@@ -17,13 +19,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-
-// ---- handles -----------------------------------------------------------
-struct TBitmapHandleDeleter {
-    void operator()(BITMAPHANDLE* handle) const { DisposeBitmapHandle(handle); }
-};
-using TBitmapHandlePtr = std::unique_ptr<BITMAPHANDLE, TBitmapHandleDeleter>;
-inline TBitmapHandlePtr MakeBitmapHandle() { return TBitmapHandlePtr(NewBitmapHandle()); }
 
 // ---- identification record -----------------------------------------------
 // The two photo-service JPEG variants have codes of their own.
@@ -50,51 +45,10 @@ struct ImageInfo {
     std::array<QString, CommentSlotCount> Comments;
 };
 
-// ---- image types -----------------------------------------------------------
-// Members 1..32 of Depths are the allowed bits per pixel; these are the options.
-constexpr int OptionPreferLowest = 253;
-constexpr int OptionPreferHighest = 254;
-constexpr int OptionConvertFirst = 255;
-
-struct TImageTypeDescriptor {
-    uint8_t Code = 0;
-    uint8_t QualityFactor = 0;
-    std::bitset<256> Depths;
-    uint8_t OneBitDepth = 0;   // depth used for 1-bit pictures, 0 = none
-    QString Description;
-    QString Extension;
-    bool Secondary = false;    // not the first row for its extension
-    QString ShortName;
-
-    bool Allows(int bits) const { return bits >= 1 && bits <= 32 && Depths.test(size_t(bits)); }
-};
-
-constexpr int ImageTypeCount = 34;
-// Row 6 (PNG) is what a picture without a known source format is saved as.
-constexpr int PngFormatIndex = 6;
-const std::array<TImageTypeDescriptor, ImageTypeCount>& ImageTypeTable();
-
-// Row of the table for a format code (512 -> 9, 513 -> 10, unknown -> 33).
-uint8_t FormatIndexOf(int formatCode);
-QString FormatDescription(int formatCode);
-bool IsSaveCapableCode(int formatCode);
-bool IsSaveSupported(int formatCode, int bits);
-// The depth to save Handle with in table row Row. When the row asks for a
-// converted copy first, Converted receives it and should be saved instead.
-int ChooseSaveBits(const BITMAPHANDLE* handle, int row, TBitmapHandlePtr& converted);
-
 // ---- Photo CD size ----------------------------------------------------------
 int PCDResolution();                 // 0..5, default 3 (768 x 512)
 int ChangePCDResolution(int value);  // returns the previous value
 QSize PCDResolutionSize(int resolution);
-
-// ---- screen depth ------------------------------------------------------------
-// Bits per pixel of the primary screen (24 without a GUI application).
-int ScreenBitsPerPixel();
-// True when the display has 8 bits per pixel or fewer.
-bool ScreenPaletteMode();
-// Bits asked of the decoder for a colour mode: 0 -> 24, 1 -> 8, 2 -> screen, else 0.
-int BitsForColorMode(TColorMode colorMode);
 
 // ---- status listeners and progress hook --------------------------------------
 // A listener gets (kind, percent) and answers true to go on, false to stop.
@@ -227,5 +181,3 @@ QString ChangeFileExt(const QString& fileName, const QString& extension);
 // the extension appended when that would name FileName itself.
 QString CompanionName(const QString& fileName, const QString& extension);
 
-// The facade's error text for Code, also written to the trace log as an error.
-QString LibraryErrorText(int code);

@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <condition_variable>
 #include <thread>
@@ -25,15 +27,35 @@ bool OnGuiThread() {
     return app && QThread::currentThread() == app->thread();
 }
 
+// One registered listener. Calls is the number of broadcasts inside it right
+// now, Removed says no new call may start; both under the list's lock.
+struct TListenerEntry {
+    const void* Id = nullptr;
+    TStatusListener Listener;
+    int Calls = 0;
+    bool Removed = false;
+    std::vector<std::thread::id> Callers;  // threads inside the listener now
+};
+
 struct TListenerList {
     std::mutex Lock;
-    std::vector<TStatusCallbackReference> Entries;
+    std::condition_variable CallEnded;
+    std::vector<std::shared_ptr<TListenerEntry>> Entries;
     std::atomic<int> Count{0};
 };
 
 TListenerList& Listeners() {
     static TListenerList list;
     return list;
+}
+
+void EndCall(TListenerList& list, TListenerEntry& entry, std::thread::id caller) {
+    {
+        std::lock_guard<std::mutex> lock(list.Lock);
+        --entry.Calls;
+        entry.Callers.erase(std::find(entry.Callers.begin(), entry.Callers.end(), caller));
+    }
+    list.CallEnded.notify_all();
 }
 
 int LibraryStatusCallback(int percent, void*) { return BroadcastStatus(skLibrary, percent); }
@@ -93,20 +115,48 @@ void AddStatusListener(const void* id, TStatusListener listener) {
     std::call_once(installed, [] { L_SetStatusCallBack(LibraryStatusCallback, nullptr); });
     TListenerList& list = Listeners();
     std::lock_guard<std::mutex> lock(list.Lock);
-    list.Entries.push_back(TStatusCallbackReference{id, std::move(listener)});
+    auto entry = std::make_shared<TListenerEntry>();
+    entry->Id = id;
+    entry->Listener = std::move(listener);
+    list.Entries.push_back(std::move(entry));
     list.Count.store(int(list.Entries.size()));
 }
 
 void RemoveStatusListener(const void* id) {
     TListenerList& list = Listeners();
-    std::lock_guard<std::mutex> lock(list.Lock);
+    std::unique_lock<std::mutex> lock(list.Lock);
+    std::shared_ptr<TListenerEntry> entry;
     for (auto it = list.Entries.begin(); it != list.Entries.end(); ++it) {
-        if (it->Id == id) {
+        if ((*it)->Id == id) {
+            entry = *it;
             list.Entries.erase(it);
             break;
         }
     }
     list.Count.store(int(list.Entries.size()));
+    if (!entry) return;
+    entry->Removed = true;
+    // Calls already running are waited out, so the owner may free what the
+    // listener uses once this returns. A listener removing itself from inside
+    // its own call does not wait for itself. The GUI thread keeps handling
+    // events meanwhile: the call may be waiting for the GUI thread.
+    const std::thread::id me = std::this_thread::get_id();
+    const auto othersDone = [&] {
+        const int own = int(std::count(entry->Callers.begin(), entry->Callers.end(), me));
+        return entry->Calls == own;
+    };
+    const bool gui = OnGuiThread();
+    while (!othersDone()) {
+        if (!gui) {
+            list.CallEnded.wait(lock);
+            continue;
+        }
+        if (!list.CallEnded.wait_for(lock, WaitSlice, othersDone)) {
+            lock.unlock();
+            QCoreApplication::processEvents();
+            lock.lock();
+        }
+    }
 }
 
 bool HasStatusListeners() { return Listeners().Count.load() > 0; }
@@ -114,21 +164,41 @@ bool HasStatusListeners() { return Listeners().Count.load() > 0; }
 void ClearStatusListeners() {
     TListenerList& list = Listeners();
     std::lock_guard<std::mutex> lock(list.Lock);
+    for (const auto& entry : list.Entries) entry->Removed = true;
     list.Entries.clear();
     list.Count.store(0);
 }
 
 int BroadcastStatus(int kind, int percent) {
     // Called on loading threads while the main thread may change the list:
-    // walk a copy, so a listener may even remove itself.
-    std::vector<TStatusCallbackReference> entries;
+    // walk a copy, so a listener may even remove itself, and enter each entry
+    // under the lock so a removal either comes first or waits for the call.
+    TListenerList& list = Listeners();
+    std::vector<std::shared_ptr<TListenerEntry>> entries;
     {
-        TListenerList& list = Listeners();
         std::lock_guard<std::mutex> lock(list.Lock);
         entries = list.Entries;
     }
-    for (const TStatusCallbackReference& entry : entries)
-        if (entry.Listener && !entry.Listener(kind, percent)) return ERROR_USER_ABORT;
+    const std::thread::id me = std::this_thread::get_id();
+    for (const auto& entry : entries) {
+        {
+            std::lock_guard<std::mutex> lock(list.Lock);
+            if (entry->Removed || !entry->Listener) continue;
+            ++entry->Calls;
+            entry->Callers.push_back(me);
+        }
+        bool goOn = true;
+        try {
+            goOn = entry->Listener(kind, percent);
+        } catch (...) {
+            // The count must come down whatever the listener does; its error
+            // still reaches the load, which reports it.
+            EndCall(list, *entry, me);
+            throw;
+        }
+        EndCall(list, *entry, me);
+        if (!goOn) return ERROR_USER_ABORT;
+    }
     return SUCCESS;
 }
 
@@ -203,18 +273,20 @@ TFileArbitrator& FileArbitrator() {
 
 // ---- screen depth ---------------------------------------------------------------
 
-int ScreenBitsPerPixel() {
-    int bits = CachedScreenBits.load();
-    if (bits > 0) return bits;
-    // Screens may only be asked on the GUI thread; others use 24 until the
-    // GUI thread has looked once.
-    if (!OnGuiThread() || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return 24;
+void InitScreenDepth() {
+    if (!OnGuiThread() || !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
     QScreen* screen = QGuiApplication::primaryScreen();
-    bits = screen ? screen->depth() : 24;
-    if (bits <= 0) bits = 24;
-    CachedScreenBits.store(bits);
-    return bits;
+    const int bits = screen ? screen->depth() : 24;
+    CachedScreenBits.store(bits > 0 ? bits : 24);
+}
+
+void SetScreenBitsPerPixel(int bits) { CachedScreenBits.store(std::max(bits, 0)); }
+
+int ScreenBitsPerPixel() {
+    // Never asked lazily: screens may only be queried on the GUI thread, and
+    // a worker must get the same answer whenever it asks.
+    const int bits = CachedScreenBits.load();
+    return bits > 0 ? bits : 24;
 }
 
 bool ScreenPaletteMode() { return ScreenBitsPerPixel() <= 8; }

@@ -355,6 +355,54 @@ int AdoptImage(BITMAPHANDLE& bitmap, QImage image, int bitsPerPixel, int ownBits
     return SUCCESS;
 }
 
+// The palette is a cube of 8 red, 8 green and 4 blue levels, so dithering to
+// it is dithering each channel to its own evenly spaced levels.
+QImage DitherToFixedPalette(const QImage& image, bool ordered) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    if (rgb.isNull()) return {};
+    QImage out(rgb.width(), rgb.height(), QImage::Format_Indexed8);
+    if (out.isNull()) return out;
+    out.setColorTable(FixedPalette());
+    const int width = rgb.width();
+    static constexpr int Levels[3] = {8, 8, 4};
+    static constexpr int Weights[3] = {32, 4, 1};
+    // Bayer 4 x 4 thresholds, centred on 0, in 1/16 of a level step.
+    static constexpr int Bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    // Error rows for Floyd-Steinberg, in 1/16 units of channel value, with a
+    // guard column at each end.
+    std::vector<int> current(size_t(width + 2) * 3, 0), next(size_t(width + 2) * 3, 0);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uint8_t* from = rgb.constScanLine(y);
+        uint8_t* to = out.scanLine(y);
+        std::fill(next.begin(), next.end(), 0);
+        for (int x = 0; x < width; ++x) {
+            int index = 0;
+            for (int c = 0; c < 3; ++c) {
+                const int steps = Levels[c] - 1;
+                int value = from[x * 3 + c] * 16;  // 1/16 units
+                int level;
+                if (ordered) {
+                    // value / 255 * steps, nudged by the threshold of this pixel
+                    const int scaled = value * steps / 255 + Bayer[y & 3][x & 3] - 8;
+                    level = std::clamp((scaled + 8) / 16, 0, steps);
+                } else {
+                    value += current[size_t(x + 1) * 3 + c];
+                    level = std::clamp((value * steps / 255 + 8) / 16, 0, steps);
+                    const int error = value - level * 255 * 16 / steps;
+                    current[size_t(x + 2) * 3 + c] += error * 7 / 16;
+                    next[size_t(x) * 3 + c] += error * 3 / 16;
+                    next[size_t(x + 1) * 3 + c] += error * 5 / 16;
+                    next[size_t(x + 2) * 3 + c] += error / 16;
+                }
+                index += level * Weights[c];
+            }
+            to[x] = uint8_t(index);
+        }
+        std::swap(current, next);
+    }
+    return out;
+}
+
 }  // namespace ilib
 
 using namespace ilib;

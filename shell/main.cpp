@@ -3,6 +3,7 @@
 #include "collection/rolllist.h"
 #include "collection/rotation.h"
 #include "imaging/ilib.h"
+#include "imaging/screen.h"
 #include "platform/errors.h"
 #include "shell/startup.h"
 #include <QApplication>
@@ -24,6 +25,7 @@ void PrintTo(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().
 int Run(const QStringList& args) {
     InitSettingsModule(args);
     RegisterImagingErrorTexts();
+    InitScreenDepth();
     TAppState& state = AppState();
     if (ResolvePictureFolder(state) == TPictureFolder::NotFound) {
         PrintTo(stderr, QString::fromLatin1(NoImagesMessage) + '\n');

@@ -6,9 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QCoreApplication>
+#include <QPainter>
 #include <QSet>
 #include <gtest/gtest.h>
+#include <atomic>
 #include <fcntl.h>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -391,4 +395,51 @@ TEST_F(RollTest, MissingPhotoGivesNoThumbnail) {
     roll->Items(0)->Rotation = 90;
     roll->Items(0)->LoadThumbnail();  // empty file in Large, none in Thumb
     EXPECT_FALSE(roll->Items(0)->HasThumbnail());
+}
+
+// The hand-over the loader uses: a worker makes each thumbnail as a finished
+// value and the main thread stores it in a blocking call, while the main
+// thread keeps drawing and turning photos. A photo turned while its thumbnail
+// was being made still gets a thumbnail in its new orientation.
+TEST_F(RollTest, ThumbnailHandOverToADrawingMainThreadWorkerThread) {
+    const QImage bands = MakeBandImage(140, 70, {Qt::red, Qt::blue});
+    constexpr int Count = 12;
+    Tmp.Make("Roll/Thumb");
+    for (int i = 1; i <= Count; ++i) {
+        ASSERT_TRUE(WriteTestJpeg(Tmp.Path() + QStringLiteral("Roll/Thumb/r-%1.jpg").arg(i), bands));
+        Tmp.Write(QStringLiteral("Roll/Large/r-%1.jpg").arg(i), {});
+    }
+    TRoll roll(true, "Roll", Tmp.Path() + "Roll");
+    roll.Prepare();
+    ASSERT_EQ(roll.Count(), Count);
+    QObject receiver;
+    std::atomic<bool> done{false};
+    std::thread loader([&] {
+        for (int i = 0; i < Count; ++i) {
+            std::unique_ptr<TThumbnail> made = roll.Items(i)->MakeThumbnail();
+            QMetaObject::invokeMethod(&receiver, [&, i, t = made.release()] {
+                roll.Items(i)->SetThumbnail(std::unique_ptr<TThumbnail>(t));
+            }, Qt::BlockingQueuedConnection);
+        }
+        done.store(true);
+    });
+    QImage canvas(20, 20, QImage::Format_RGB32);
+    int turned = 0;
+    while (!done.load()) {
+        QPainter painter(&canvas);
+        for (int i = 0; i < Count; ++i) roll.Items(i)->DrawThumbnail(painter, QRect(0, 0, 20, 20));
+        painter.end();
+        if (turned < Count) roll.Items(turned++)->Rotate(+90);
+        QCoreApplication::processEvents();
+    }
+    loader.join();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < Count; ++i) {
+        TMedia* photo = roll.Items(i);
+        ASSERT_TRUE(photo->HasThumbnail()) << i;
+        const QImage thumb = photo->Thumbnail->MakeImage();
+        // Turned right: red on top; never turned: red on the left.
+        const QRect redArea = photo->Rotation == 90 ? QRect(20, 5, 30, 20) : QRect(5, 20, 20, 30);
+        EXPECT_TRUE(ColorNear(MeanColor(thumb, redArea), Qt::red)) << i << " at " << photo->Rotation;
+    }
 }

@@ -1,5 +1,6 @@
 #include "imaging/iebitmap.h"
 #include "imaging/loading.h"
+#include "imaging/screen.h"
 #include "support/fixtures.h"
 #include "support/photos.h"
 #include <QClipboard>
@@ -7,8 +8,10 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPrinter>
+#include <QSet>
 #include <gtest/gtest.h>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -424,4 +427,107 @@ TEST(TIEBitmap, CopyToClipboardOffersTheImageAndABmpFile) {
     const QByteArray bmp = data->data("image/bmp");
     EXPECT_TRUE(bmp.startsWith("BM"));
     EXPECT_EQ(QImage::fromData(bmp, "BMP").size(), QSize(16, 8));
+}
+
+// Pixmaps belong to the interface thread: a worker gets none, and the picture
+// it tried to release stays.
+TEST(TIEBitmapWorkerThread, AWorkerCannotMakeAPixmap) {
+    auto bitmap = FromImage(MakeBandImage(8, 8, {Qt::red}));
+    QPixmap made;
+    bool raised = false;
+    std::thread worker([&] {
+        made = bitmap->MakeBitmapObject();
+        try {
+            bitmap->ReleaseToBitmap();
+        } catch (const TIEPixException&) {
+            raised = true;
+        }
+    });
+    worker.join();
+    EXPECT_TRUE(made.isNull());
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(bitmap->GetSize(), QSize(8, 8));
+}
+
+TEST(TIEBitmap, DeviceBitmapSectionAndPaletteForms) {
+    auto bitmap = FromImage(MakeBandImage(12, 9, {Qt::red, Qt::blue}));
+    QPixmap pixmap = bitmap->MakeBitmapHandle();
+    TIEBitmap assigned;
+    assigned.AssignBitmapAndFree(pixmap);
+    EXPECT_TRUE(pixmap.isNull());
+    EXPECT_EQ(assigned.GetSize(), QSize(12, 9));
+
+    const QImage section = bitmap->MakeDIBSection();
+    EXPECT_EQ(section.size(), QSize(12, 9));
+    EXPECT_TRUE(ColorNear(section.pixelColor(0, 0), Qt::red, 2));
+    EXPECT_TRUE(ColorNear(section.pixelColor(11, 8), Qt::blue, 2));
+    EXPECT_TRUE(TIEBitmap().MakeDIBSection().isNull());
+
+    // True colour needs no palette, except on a palette display; an indexed
+    // picture brings its own.
+    EXPECT_TRUE(bitmap->GetPalette().isEmpty());
+    SetScreenBitsPerPixel(8);
+    EXPECT_EQ(bitmap->GetPalette(), L_SharedPalette());
+    SetScreenBitsPerPixel(0);
+    const auto indexed = FromImage(IndexedStripes(8, 4, true));
+    EXPECT_EQ(indexed->GetPalette(), indexed->MakeImage().colorTable());
+}
+
+// On a palette display every painted pixel is a colour of SharedPalette, and
+// a smooth grey is dithered rather than banded to one entry.
+TEST(TIEBitmap, PaletteDisplayPaintsThroughTheSharedPalette) {
+    QImage grey(64, 64, QImage::Format_RGB32);
+    grey.fill(QColor(120, 120, 120));
+    auto bitmap = FromImage(grey);
+    SetScreenBitsPerPixel(8);
+    for (bool viaPixmap : {false, true}) {
+        SCOPED_TRACE(viaPixmap);
+        QImage canvas(64, 64, QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        if (viaPixmap) {
+            canvas = bitmap->MakeBitmapObject().toImage().convertToFormat(QImage::Format_RGB32);
+        } else {
+            QPainter painter(&canvas);
+            bitmap->Draw(painter, canvas.rect());
+        }
+        QSet<QRgb> seen;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) seen.insert(canvas.pixel(x, y) | 0xFF000000u);
+        for (QRgb colour : seen) EXPECT_TRUE(L_SharedPalette().contains(colour)) << std::hex << colour;
+        EXPECT_GE(seen.size(), 2);
+        EXPECT_TRUE(ColorNear(MeanColor(canvas, canvas.rect()), QColor(120, 120, 120), 6));
+    }
+    SetScreenBitsPerPixel(0);
+    QImage plain(64, 64, QImage::Format_RGB32);
+    {
+        QPainter painter(&plain);
+        bitmap->Draw(painter, plain.rect());
+    }
+    EXPECT_EQ(plain.pixel(10, 10), QColor(120, 120, 120).rgb());
+}
+
+// A black-and-white printer gets a dithered grey when asked to dither, and
+// the picture as it is otherwise.
+TEST(TIEBitmap, PrintDitherOnlyWhenAskedOnAOneBitPrinter) {
+    QImage grey(40, 40, QImage::Format_RGB32);
+    grey.fill(QColor(128, 128, 128));
+    auto bitmap = FromImage(grey);
+    for (int flags : {0, PrintDither}) {
+        SCOPED_TRACE(flags);
+        QImage page(100, 100, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QRect placed;
+        {
+            QPainter painter(&page);
+            bitmap->PrintAt(painter, page.size(), 1, 0, 0, 100, 100, flags | 3, placed);
+        }
+        const QColor mean = MeanColor(page, placed);
+        EXPECT_TRUE(ColorNear(mean, QColor(128, 128, 128), 20)) << mean.name().toStdString();
+        const QRgb sample = page.pixel(placed.center());
+        if (flags & PrintDither)
+            EXPECT_TRUE(sample == qRgb(0, 0, 0) || sample == qRgb(255, 255, 255));
+        else
+            EXPECT_EQ(sample, qRgb(128, 128, 128));
+    }
+    EXPECT_EQ(L_GetDisplayMode() & DISPLAYMODE_PRINTDITHER, 0);  // put back after printing
 }

@@ -126,7 +126,7 @@ TEST(ChooseSaveBits, WalksToAnAllowedDepth) {
         {8, 6, 8, false},
     };
     for (const Case& c : cases) {
-        TBitmapHandlePtr handle = MakeBitmapHandle();
+        TBitmapHandlePtr handle = NewBitmapHandlePtr();
         ASSERT_EQ(L_AllocateBitmap(handle.get(), 4, 4, c.Bits), SUCCESS) << c.Bits;
         TBitmapHandlePtr converted;
         EXPECT_EQ(ChooseSaveBits(handle.get(), c.Row, converted), c.Chosen) << c.Bits << " row " << c.Row;

@@ -649,6 +649,55 @@ TEST(LoadingThreads, DifferentFilesAtOnce) {
     EXPECT_GT(reports.load(), 0);
 }
 
+// Once RemoveStatusListener returns, the listener is never called again,
+// even when a worker was inside it at that moment: the owner may free what
+// the listener uses right after.
+TEST(LoadingThreads, RemovedListenerIsNeverCalledAgain) {
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        while (!stop.load()) BroadcastStatus(skLoadRows, 50);
+    });
+    for (int round = 0; round < 200; ++round) {
+        auto alive = std::make_unique<std::atomic<int>>(0);
+        std::atomic<bool> removed{false};
+        std::atomic<int> lateCalls{0};
+        std::atomic<int>* counter = alive.get();
+        AddStatusListener(counter, [&, counter](int, int) {
+            if (removed.load()) ++lateCalls;
+            ++*counter;
+            if (round % 4 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            ++*counter;  // freed memory here would show under ASan
+            return true;
+        });
+        while (counter->load() < 2) std::this_thread::yield();
+        RemoveStatusListener(counter);
+        removed.store(true);
+        alive.reset();
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        ASSERT_EQ(lateCalls.load(), 0) << "round " << round;
+    }
+    stop.store(true);
+    worker.join();
+}
+
+// A listener may remove itself from inside its own call without waiting for itself.
+TEST(LoadingThreads, ListenerRemovingItselfDoesNotWaitForItself) {
+    int token = 0;
+    int calls = 0;
+    AddStatusListener(&token, [&](int, int) {
+        ++calls;
+        RemoveStatusListener(&token);
+        return true;
+    });
+    std::thread worker([] {
+        BroadcastStatus(skLoadRows, 10);
+        BroadcastStatus(skLoadRows, 20);
+    });
+    worker.join();
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(HasStatusListeners());
+}
+
 // Two threads load the same file: the second waits in the arbitrator until
 // the first has released the name.
 TEST(LoadingThreads, SameFileWaitsForTheFirstLoad) {
