@@ -12,7 +12,9 @@ std::unique_ptr<TThumbnail> GenerateThumbnailFor(const QString& path, int size,
     try {
         auto thumbnail = std::make_unique<TThumbnail>();
         {
-            TSmallSizeTarget target(size);
+            // A centre cut needs only the middle of the picture: the decoder
+            // then skips the rest.
+            TSmallLoadScope request({size, converter == ConvertBitmapToCenterThumbnail});
             thumbnail->LoadFromFile(path, ColorMode24Bits);
         }
         if (thumbnail->IsEmpty()) return nullptr;  // the load was stopped

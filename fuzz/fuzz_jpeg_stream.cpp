@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     buffer.open(QIODevice::ReadOnly);
     QString error;
     for (bool preferSmall : {false, true}) {
-        TSmallSizeTarget target(16);
+        TSmallLoadScope target({16, (size & 1) != 0});
         buffer.seek(0);
         TBitmapHandlePtr handle = LoadPictureStream(buffer, 0, preferSmall, error, info);
         if (handle && handle->Width() * qint64(handle->Height()) > MaxPicturePixels) __builtin_trap();

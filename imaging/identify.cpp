@@ -480,8 +480,8 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
 
 int CheckComplete(const TByteSource& source, int format) {
     if (format != FILE_BMP && format != FILE_OS2 && format != FILE_OS2_2) return SUCCESS;
-    // Qt's BMP reader shows a cut file as a picture with a blank end; an
-    // uncompressed BMP's size is known from its header, so refuse it here.
+    // Qt's BMP reader shows a cut file as a picture with a blank end without a
+    // word; an uncompressed BMP's size is known from its header, so say so.
     THead h;
     if (!ReadHead(source, h) || h.Length < 26) return ERROR_CORRUPT_FILE;
     const uint8_t* b = h.Bytes;
@@ -504,7 +504,11 @@ int CheckComplete(const TByteSource& source, int format) {
     if (width <= 0 || height <= 0 || bits <= 0 || bits > 64) return ERROR_CORRUPT_FILE;
     if (width > MaxPictureSide || height > MaxPictureSide) return ERROR_IMAGE_TOO_LARGE;
     const qint64 stride = (width * bits + 31) / 32 * 4;
-    return source.Size() >= offset + stride * height ? SUCCESS : ERROR_CORRUPT_FILE;
+    if (source.Size() >= offset + stride * height) return SUCCESS;
+    // Qt shows what is there and leaves the missing rows blank.
+    if (source.Size() < offset + stride) return ERROR_CORRUPT_FILE;
+    AddLoadWarning(QString::fromLatin1(PartialPictureWarning));
+    return SUCCESS;
 }
 
 int ReadComments(const TByteSource& source, int format, QList<QByteArray>& texts) {

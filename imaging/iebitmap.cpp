@@ -498,43 +498,14 @@ bool ResamplePicture(BITMAPHANDLE* handle, QSize size, QString& errorText) {
     return true;
 }
 
-QRect CenterCropRect(QSize size) {
-    const int w = size.width(), h = size.height();
-    if (h >= w) {
-        int top = (h - w) / 2;
-        return QRect(QPoint(0, top), QPoint(w - 1, h - top - 1));
-    }
-    int left = (w - h) / 2;
-    return QRect(QPoint(left, 0), QPoint(w - left - 1, h - 1));
-}
-
 // A picture decoded at a reduced DCT scale remembers the size of its source;
 // the square is then chosen in source coordinates and mapped onto the pixels,
 // so that a small decode shows the same region as a full-size one.
 BITMAPHANDLE* CenterCropFromPicture(BITMAPHANDLE* handle, QString& errorText) {
     TraceScope trace("CenterCropFromPicture");
-    const int w = handle->Width(), h = handle->Height();
-    const qint64 sw = handle->SourceWidth, sh = handle->SourceHeight;
-    // Trust the source size only when it is a plain enlargement of the pixels
-    // (a rotated or otherwise changed picture may not have kept it in step).
-    const bool scaled = sw > 0 && sh > 0 && (sw > w || sh > h) && sw >= w && sh >= h &&
-                        std::llabs(sw * h - sh * w) <= sw + sh;
-    QRect crop;
     QSize sourceCrop;
-    if (scaled) {
-        QRect source = CenterCropRect(QSize(int(sw), int(sh)));
-        int left = MulDivRound(source.left(), w, sw);
-        int top = MulDivRound(source.top(), h, sh);
-        int right = MulDivRound(qint64(source.right()) + 1, w, sw);
-        int bottom = MulDivRound(qint64(source.bottom()) + 1, h, sh);
-        right = std::clamp(right, left + 1, w);
-        bottom = std::clamp(bottom, top + 1, h);
-        crop = QRect(left, top, right - left, bottom - top);
-        sourceCrop = source.size();
-    } else {
-        crop = CenterCropRect(QSize(w, h));
-        sourceCrop = crop.size();
-    }
+    const QRect crop = CentreCutOf(QSize(handle->Width(), handle->Height()),
+                                   QSize(handle->SourceWidth, handle->SourceHeight), &sourceCrop);
     TBitmapHandlePtr result = NewBitmapHandlePtr();
     int code = L_CopyBitmapRect(result.get(), handle, crop.left(), crop.top(), crop.width(),
                                 crop.height());

@@ -131,6 +131,9 @@ public:
     QString SourceFile;
     bool CanSaveBack = true;
     int32_t Rotation = 0;
+    // What the last load recovered from (damaged data shown in part); empty
+    // after a clean load.
+    QString LoadWarning;
     int32_t SerialNumber() const { return FSerialNumber; }
 
 protected:
@@ -153,10 +156,6 @@ constexpr int PrintDither = 4;
 // both ways, else scaled into the page; centred, then moved to the left
 // (top) edge unless Flags keep that centring.
 QRect PlacePrint(QSize picture, QSize page, int maxWidth, int maxHeight, int flags);
-
-// The centre square kept by CenterCrop for a picture of Size; one pixel longer
-// in the long direction when the difference is odd.
-QRect CenterCropRect(QSize size);
 
 // Library-level helpers (log names as given).
 bool ResamplePicture(BITMAPHANDLE* handle, QSize size, QString& errorText);

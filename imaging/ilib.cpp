@@ -130,6 +130,8 @@ std::atomic<int> PCDResolution{3};
 std::mutex DimensionMutex;
 int DimensionFormat = 0, DimensionWidth = 0, DimensionHeight = 0;
 thread_local int LoadScale = 0;
+thread_local bool LoadCentreSquare = false;
+thread_local QStringList LoadWarnings;
 
 bool ValidLoadBits(int bits) {
     return bits == 0 || bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
@@ -295,6 +297,7 @@ int LoadFromData(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, int bit
         ilib::TJpegLoad load;
         load.BitsPerPixel = bitsPerPixel;
         load.MinShortSide = LoadScale;
+        load.CentreSquare = LoadCentreSquare;
         load.Callback = callback;
         load.UserData = userData;
         load.Info = &info;
@@ -328,6 +331,7 @@ int LoadFromData(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, int bit
 
 int LoadFromFileName(const QString& fileName, pBITMAPHANDLE bitmap, int bitsPerPixel,
                      FILEREADCALLBACK callback, void* userData) {
+    ilib::ClearLoadWarning();
     if (!bitmap) return ERROR_INV_PARAMETER;
     L_FreeBitmap(bitmap);
     QByteArray data;
@@ -485,6 +489,12 @@ int DeliverRows(BITMAPHANDLE& bitmap, FILEINFO* info, FILEREADCALLBACK callback,
     return SUCCESS;
 }
 
+void ClearLoadWarning() { LoadWarnings.clear(); }
+
+void AddLoadWarning(const QString& text) {
+    if (!text.isEmpty() && !LoadWarnings.contains(text)) LoadWarnings.append(text);
+}
+
 void SetCompression(FILEINFO& info, const char* text) {
     std::memset(info.Compression, 0, sizeof info.Compression);
     std::strncpy(info.Compression, text, sizeof info.Compression - 1);
@@ -562,12 +572,59 @@ int L_LoadFile(const QString& fileName, pBITMAPHANDLE bitmap, int bitsPerPixel, 
 }
 
 int L_LoadBitmapMemory(const uint8_t* buffer, qint64 length, pBITMAPHANDLE bitmap, int bitsPerPixel,
-                       int) {
+                       int order) {
+    return L_LoadMemory(buffer, length, bitmap, bitsPerPixel, order, LOADFILE_ALLOCATE, nullptr, nullptr);
+}
+
+int L_LoadMemory(const uint8_t* buffer, qint64 length, pBITMAPHANDLE bitmap, int bitsPerPixel, int,
+                 int, FILEREADCALLBACK callback, void* userData) {
+    ilib::ClearLoadWarning();
     if (!bitmap || (!buffer && length > 0) || length < 0) return ERROR_INV_PARAMETER;
     L_FreeBitmap(bitmap);
-    const int result = LoadFromData(buffer, length, *bitmap, bitsPerPixel, nullptr, nullptr);
+    const int result = LoadFromData(buffer, length, *bitmap, bitsPerPixel, callback, userData);
     if (result != SUCCESS) L_FreeBitmap(bitmap);
     return result;
+}
+
+QString L_LoadWarning() { return LoadWarnings.join(QStringLiteral("; ")); }
+
+int L_SetLoadCentreSquare(bool centreSquare) {
+    LoadCentreSquare = centreSquare;
+    return SUCCESS;
+}
+
+bool L_GetLoadCentreSquare() { return LoadCentreSquare; }
+
+QRect CentreCutOf(QSize pixels, QSize source, QSize* sourceCut) {
+    const qint64 w = pixels.width(), h = pixels.height();
+    const qint64 sw = source.width(), sh = source.height();
+    // Trust the source size only when it is a plain enlargement of the pixels
+    // (a rotated or otherwise changed picture may not have kept it in step).
+    const bool scaled = sw > 0 && sh > 0 && (sw > w || sh > h) && sw >= w && sh >= h &&
+                        std::llabs(sw * h - sh * w) <= sw + sh;
+    if (!scaled) {
+        const QRect crop = CenterCropRect(pixels);
+        if (sourceCut) *sourceCut = crop.size();
+        return crop;
+    }
+    const QRect square = CenterCropRect(QSize(int(sw), int(sh)));
+    const auto map = [](qint64 a, qint64 b, qint64 c) { return int((2 * a * b + c) / (2 * c)); };
+    const int left = map(square.left(), w, sw);
+    const int top = map(square.top(), h, sh);
+    const int right = std::clamp(map(qint64(square.right()) + 1, w, sw), left + 1, int(w));
+    const int bottom = std::clamp(map(qint64(square.bottom()) + 1, h, sh), top + 1, int(h));
+    if (sourceCut) *sourceCut = square.size();
+    return QRect(left, top, right - left, bottom - top);
+}
+
+QRect CenterCropRect(QSize size) {
+    const int w = size.width(), h = size.height();
+    if (h >= w) {
+        const int top = (h - w) / 2;
+        return QRect(QPoint(0, top), QPoint(w - 1, h - top - 1));
+    }
+    const int left = (w - h) / 2;
+    return QRect(QPoint(left, 0), QPoint(w - left - 1, h - 1));
 }
 
 static int InfoFromSource(const ilib::TByteSource& source, pFILEINFO info) {
@@ -610,17 +667,34 @@ int L_ReadFileComment(const QString& fileName, int index, char* buffer, int buff
     return length;
 }
 
-int L_ReadFileComments(const QString& fileName, QStringList& texts) {
-    texts.clear();
-    QList<QByteArray> raw;
-    const int result = CommentsOf(fileName, raw);
-    if (result != SUCCESS) return result;
+static void DecodeComments(const QList<QByteArray>& raw, QStringList& texts) {
     for (int i = 0; i < ilib::CommentSlots; ++i) {
         const QByteArray& text = raw.value(i);
         const QString decoded = QString::fromUtf8(text);
         // Older cameras write Latin-1; take it as such when it is not UTF-8.
         texts.append(decoded.contains(QChar::ReplacementCharacter) ? QString::fromLatin1(text) : decoded);
     }
+}
+
+int L_ReadMemoryComments(const uint8_t* buffer, qint64 length, QStringList& texts) {
+    texts.clear();
+    if ((!buffer && length > 0) || length < 0) return ERROR_INV_PARAMETER;
+    ilib::TMemorySource source(buffer, length);
+    const int format = ilib::IdentifyFormat(source);
+    if (format == 0) return ERROR_FILE_FORMAT;
+    QList<QByteArray> raw;
+    const int result = ilib::ReadComments(source, format, raw);
+    if (result != SUCCESS) return result;
+    DecodeComments(raw, texts);
+    return SUCCESS;
+}
+
+int L_ReadFileComments(const QString& fileName, QStringList& texts) {
+    texts.clear();
+    QList<QByteArray> raw;
+    const int result = CommentsOf(fileName, raw);
+    if (result != SUCCESS) return result;
+    DecodeComments(raw, texts);
     return SUCCESS;
 }
 

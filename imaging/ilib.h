@@ -144,9 +144,12 @@ int L_FreeBitmap(pBITMAPHANDLE bitmap);
 // BitsPerPixel 0 keeps the file's own depth (rounded to one we hold); 24 and 8
 // convert (a colour picture asked at 8 bits gets the SharedPalette layout of
 // L_ColorResBitmap's CRF_FIXEDPALETTE, a grey one stays 8-bit grey); Order is
-// 1 (RGB), other values are taken as 1. A file cut short or damaged gives
-// ERROR_CORRUPT_FILE and no picture (never a partly grey one); a handle whose
-// load fails is left empty. JPEG goes to libjpeg-turbo, TARGA to our own
+// 1 (RGB), other values are taken as 1. A file with no usable picture data
+// (no valid header, no scan data, nothing but the header) gives
+// ERROR_CORRUPT_FILE or ERROR_FILE_FORMAT and no picture; a handle whose load
+// fails is left empty. A picture the decoder could read only in part (damaged
+// segments, data that ends after the first rows) is delivered as decoded with
+// SUCCESS, and L_LoadWarning says what was wrong. JPEG goes to libjpeg-turbo, TARGA to our own
 // decoder, BMP/PNG/GIF/TIFF to Qt; PCX, Photo CD, FlashPix, PSD, WMF, EPS and
 // Sun raster are identified but give ERROR_FORMAT_NOT_DECODABLE. The next load's size choice comes from
 // L_SetLoadScale / L_SetDimension / L_SetPCDResolution.
@@ -190,6 +193,30 @@ int L_GetPCDResolution();
 // shorter side, rounded up, is >= MinShortSide, else full size.
 int L_SetLoadScale(int minShortSide);
 int L_GetLoadScale();
+
+// Per thread: a JPEG load that follows decodes only the centre cut (see
+// CentreCutOf) of the picture at the scale chosen, skipping the columns and
+// rows outside it; the result remembers the source square as its source size.
+// Off by default; other formats ignore it.
+int L_SetLoadCentreSquare(bool centreSquare);
+bool L_GetLoadCentreSquare();
+// Like L_LoadFile, for a file already in memory.
+int L_LoadMemory(const uint8_t* buffer, qint64 length, pBITMAPHANDLE bitmap, int bitsPerPixel,
+                 int order, int flags, FILEREADCALLBACK callback, void* userData);
+// L_ReadFileComments for a file already in memory.
+int L_ReadMemoryComments(const uint8_t* buffer, qint64 length, QStringList& texts);
+// Per thread: what the last load on this thread recovered from (a damaged
+// segment, data cut short), as readable text; empty after a clean load.
+QString L_LoadWarning();
+
+// The centre square of a picture of Pixels: one pixel longer in the long
+// direction when the difference is odd. For a picture decoded at a reduced
+// scale from a file of Source size, the square is chosen in source pixels and
+// mapped onto the picture, so a small decode shows the same part as a full
+// one; SourceCut then receives the square in source pixels.
+QRect CentreCutOf(QSize pixels, QSize source = QSize(), QSize* sourceCut = nullptr);
+// The plain centre square of Size (CentreCutOf without a source size).
+QRect CenterCropRect(QSize size);
 
 // ---- saving --------------------------------------------------------------
 using FILESAVECALLBACK = int (*)(pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines,

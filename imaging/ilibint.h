@@ -66,8 +66,9 @@ int IdentifyFormat(const TByteSource& source);
 int HeaderInfo(const TByteSource& source, int format, FILEINFO& info);
 // The 72 comment texts of a JPEG or TIFF file (empty strings where none).
 int ReadComments(const TByteSource& source, int format, QList<QByteArray>& texts);
-// ERROR_CORRUPT_FILE when the file is visibly shorter than its header says
-// (only where the size follows from the header: uncompressed BMP).
+// ERROR_CORRUPT_FILE when the file holds none of the pixel data its header
+// announces, and a load warning when it holds only part of it (only where the
+// size follows from the header: uncompressed BMP).
 int CheckComplete(const TByteSource& source, int format);
 constexpr int CommentSlots = 72;
 
@@ -79,6 +80,7 @@ struct TJpegLoad {
     void* UserData = nullptr;
     FILEINFO* Info = nullptr;   // given to the callback
     bool ReportStatus = false;  // call the status callback with percentages
+    bool CentreSquare = false;  // decode only the centre cut
 };
 int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJpegLoad& load);
 int JpegInfo(const TByteSource& source, FILEINFO& info);
@@ -130,6 +132,14 @@ bool HasStatusCallback();
 // Hands the rows of a finished picture to a load callback in batches;
 // stops with the callback's result when it is not SUCCESS.
 int DeliverRows(BITMAPHANDLE& bitmap, FILEINFO* info, FILEREADCALLBACK callback, void* userData);
+
+// The warnings of the load running on this thread (L_LoadWarning): cleared
+// when a load starts, added to by the decoders; each text is kept once.
+void ClearLoadWarning();
+void AddLoadWarning(const QString& text);
+// What a decoder that could read only part of a picture reports.
+inline const char* const PartialPictureWarning =
+    "The image data is damaged or cut short; the part that could be read is shown";
 
 // Sets a zero-terminated string into a FILEINFO field.
 void SetCompression(FILEINFO& info, const char* text);

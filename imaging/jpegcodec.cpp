@@ -24,6 +24,11 @@ struct TJpegError {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
     int Code = ERROR_CORRUPT_FILE;
+    // Where the decode stands, for judging a warning: no picture yet (header,
+    // start), or rows being read (and how many are out so far).
+    bool ReadingRows = false;
+    int RowsOut = 0;
+    bool Progressive = false;
 };
 
 int MapJpegError(int messageCode) {
@@ -58,16 +63,28 @@ int MapJpegError(int messageCode) {
     std::longjmp(error->Jump, 1);
 }
 
-// Warnings that mean pixel data is missing: libjpeg would fill the rest of the
-// picture with grey. We refuse the picture instead of showing half of it.
+// Warnings are what a damaged file gives: a corrupt segment, data that ends
+// early (the decoder fills the rest as it can). The picture is shown with the
+// warning beside it, as long as some of it came from the file: data that ends
+// before the picture begins, or before the first rows of a sequential file,
+// leaves nothing worth showing and is refused.
 void OnEmitMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return;
+    auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
     const int code = cinfo->err->msg_code;
-    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) {
-        auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
-        error->Code = ERROR_CORRUPT_FILE;
-        std::longjmp(error->Jump, 1);
+    if (code == JWRN_JPEG_EOF) {
+        const auto* decoder = reinterpret_cast<j_decompress_ptr>(cinfo);
+        const bool nothingDecoded =
+            error->Progressive ? decoder->input_scan_number <= 1 && !error->ReadingRows
+                               : !error->ReadingRows || error->RowsOut == 0;
+        if (nothingDecoded) {
+            error->Code = ERROR_CORRUPT_FILE;
+            std::longjmp(error->Jump, 1);
+        }
     }
+    char text[JMSG_LENGTH_MAX];
+    cinfo->err->format_message(cinfo, text);
+    AddLoadWarning(QString::fromLatin1(text));
     cinfo->err->num_warnings++;
 }
 
@@ -259,7 +276,7 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     TDecompressor decoder;
     TJpegError error;
     QImage image;
-    std::vector<uint8_t> cmykRows;
+    std::vector<uint8_t> scratch;
     InstallErrorManager(error);
     decoder.Info.err = &error.Pub;
     if (setjmp(error.Jump)) return error.Code;
@@ -271,15 +288,16 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
     if (TooLarge(cinfo.image_width, cinfo.image_height)) return ERROR_IMAGE_TOO_LARGE;
+    error.Progressive = cinfo.progressive_mode;
     // Sequential Huffman data needs at least two bits per block (a DC and an
-    // end-of-block code): a file far shorter than that is cut, and is refused
-    // before its picture is allocated. (Progressive and arithmetic coding can
-    // be far denser, so they are not judged this way.)
+    // end-of-block code): a file far shorter than that could not fill even a
+    // sliver of the picture it claims, and is refused before the picture is
+    // allocated. (Progressive and arithmetic coding can be far denser.)
     if (!cinfo.progressive_mode && !cinfo.arith_code) {
         qint64 blocks = 0;
         for (int i = 0; i < cinfo.num_components; ++i)
             blocks += qint64(cinfo.comp_info[i].width_in_blocks) * cinfo.comp_info[i].height_in_blocks;
-        if (size * 4 < blocks) return ERROR_CORRUPT_FILE;
+        if (size * 4 < blocks / 16) return ERROR_CORRUPT_FILE;
     }
 
     const bool greyFile = cinfo.jpeg_color_space == JCS_GRAYSCALE;
@@ -289,6 +307,7 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     const int wanted = load.BitsPerPixel;
     const bool greyOut = greyFile && (wanted == 0 || wanted == 8);
     const int nativeBits = greyOut ? 8 : 24;
+    const int channels = greyOut ? 1 : 3;
     const bool direct = wanted == 0 || wanted == nativeBits;
     cinfo.out_color_space = greyOut ? JCS_GRAYSCALE : (cmykFile ? JCS_CMYK : JCS_RGB);
     cinfo.dct_method = JDCT_ISLOW;
@@ -297,13 +316,30 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     cinfo.scale_denom = 8;
     jpeg_calc_output_dimensions(&cinfo);
 
-    const int width = int(cinfo.output_width);
-    const int height = int(cinfo.output_height);
+    // The part of the scaled picture that is kept: all of it, or its centre cut.
+    const QSize scaled(int(cinfo.output_width), int(cinfo.output_height));
+    const QSize fileSize(int(cinfo.image_width), int(cinfo.image_height));
+    QSize sourceCut = fileSize;
+    const QRect keep = load.CentreSquare ? CentreCutOf(scaled, fileSize, &sourceCut)
+                                         : QRect(QPoint(0, 0), scaled);
+    const int width = keep.width();
+    const int height = keep.height();
     image = QImage(width, height, greyOut ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     if (image.isNull()) return ERROR_NO_MEMORY;
-    if (cmykFile) cmykRows.resize(size_t(width) * 4 * RowBatch);
 
     jpeg_start_decompress(&cinfo);
+    // Columns outside the cut are not decoded: the decoder works on whole
+    // blocks, so it may give a few more on the left, which are dropped.
+    JDIMENSION cropLeft = JDIMENSION(keep.left());
+    JDIMENSION cropWidth = JDIMENSION(width);
+    if (width < scaled.width()) jpeg_crop_scanline(&cinfo, &cropLeft, &cropWidth);
+    const int dropLeft = keep.left() - int(cropLeft);
+    const int decodedWidth = int(cinfo.output_width);
+    if (keep.top() > 0) jpeg_skip_scanlines(&cinfo, JDIMENSION(keep.top()));
+    const int decodedChannels = cmykFile ? 4 : channels;
+    const bool viaScratch = cmykFile || dropLeft != 0 || decodedWidth != width;
+    if (viaScratch) scratch.resize(size_t(decodedWidth) * decodedChannels * RowBatch);
+
     const bool callRows = direct && load.Callback != nullptr;
     const bool status = load.ReportStatus && !load.Callback;
     if (callRows) {
@@ -311,32 +347,37 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
         // they stay (and the caller frees the handle if the load fails).
         bitmap.Image = std::move(image);
         bitmap.BitsPerPixel = nativeBits;
-        bitmap.SourceWidth = int(cinfo.image_width);
-        bitmap.SourceHeight = int(cinfo.image_height);
+        bitmap.SourceWidth = sourceCut.width();
+        bitmap.SourceHeight = sourceCut.height();
     }
     QImage& target = callRows ? bitmap.Image : image;
     const qsizetype stride = target.bytesPerLine();
     uint8_t* bits = target.bits();
     int lastPercent = -1;
-    while (int(cinfo.output_scanline) < height) {
-        const int first = int(cinfo.output_scanline);
+    error.ReadingRows = true;
+    int first = 0;
+    while (first < height) {
         const int batch = std::min(RowBatch, height - first);
         JSAMPROW rows[RowBatch];
         for (int i = 0; i < batch; ++i) {
-            rows[i] = cmykFile ? cmykRows.data() + size_t(i) * width * 4
-                               : bits + qsizetype(first + i) * stride;
+            rows[i] = viaScratch ? scratch.data() + size_t(i) * decodedWidth * decodedChannels
+                                 : bits + qsizetype(first + i) * stride;
         }
         int done = 0;
         while (done < batch) {
-            const JDIMENSION got =
-                jpeg_read_scanlines(&cinfo, rows + done, JDIMENSION(batch - done));
+            const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows + done, JDIMENSION(batch - done));
             if (got == 0) return ERROR_CORRUPT_FILE;
             done += int(got);
+            error.RowsOut = first + done;
         }
-        if (cmykFile) {
+        if (viaScratch) {
             for (int i = 0; i < batch; ++i) {
-                CmykRowToRgb(rows[i], bits + qsizetype(first + i) * stride, width,
-                             cinfo.saw_Adobe_marker);
+                uint8_t* out = bits + qsizetype(first + i) * stride;
+                const uint8_t* in = rows[i] + size_t(dropLeft) * decodedChannels;
+                if (cmykFile)
+                    CmykRowToRgb(in, out, width, cinfo.saw_Adobe_marker);
+                else
+                    std::memcpy(out, in, size_t(width) * channels);
             }
         }
         if (callRows) {
@@ -370,15 +411,15 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
                 }
             }
         }
+        first += batch;
     }
-    // Not jpeg_finish_decompress: every pixel is in, and a file that merely
-    // lacks its EOI marker is complete enough to show.
+    // Not jpeg_finish_decompress: every pixel kept is in (the rows below a
+    // centre cut are never decoded), and a file that merely lacks its EOI
+    // marker is complete enough to show.
     jpeg_abort_decompress(&cinfo);
 
     int xDpi = 0, yDpi = 0;
     DensityToDpi(cinfo, xDpi, yDpi);
-    const int sourceWidth = int(cinfo.image_width);
-    const int sourceHeight = int(cinfo.image_height);
     if (callRows) {
         bitmap.XResolution = xDpi;
         bitmap.YResolution = yDpi;
@@ -394,8 +435,8 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     }
     result.XResolution = xDpi;
     result.YResolution = yDpi;
-    result.SourceWidth = sourceWidth;
-    result.SourceHeight = sourceHeight;
+    result.SourceWidth = sourceCut.width();
+    result.SourceHeight = sourceCut.height();
     if (load.Callback) {
         const int delivered = DeliverRows(result, load.Info, load.Callback, load.UserData);
         if (delivered != SUCCESS) return delivered;

@@ -50,17 +50,63 @@ private:
     F FAction;
 };
 
-// A later JPEG load on this thread uses DCT scaling; put back afterwards.
-class TLoadScale {
+// The facade's per-thread decode settings for one load, put back afterwards.
+class TFacadeSmallLoad {
 public:
-    explicit TLoadScale(int minShortSide) : FPrevious(L_GetLoadScale()) { L_SetLoadScale(minShortSide); }
-    ~TLoadScale() { L_SetLoadScale(FPrevious); }
-    TLoadScale(const TLoadScale&) = delete;
-    TLoadScale& operator=(const TLoadScale&) = delete;
+    explicit TFacadeSmallLoad(const TSmallLoad& request)
+        : FScale(L_GetLoadScale()), FCentre(L_GetLoadCentreSquare()) {
+        L_SetLoadScale(request.MinShortSide);
+        L_SetLoadCentreSquare(request.CentreSquare);
+    }
+    ~TFacadeSmallLoad() {
+        L_SetLoadScale(FScale);
+        L_SetLoadCentreSquare(FCentre);
+    }
+    TFacadeSmallLoad(const TFacadeSmallLoad&) = delete;
+    TFacadeSmallLoad& operator=(const TFacadeSmallLoad&) = delete;
 
 private:
-    int FPrevious;
+    int FScale;
+    bool FCentre;
 };
+
+// The text for a failed whole-file read (errno set by Platform::ReadWholeFile).
+QString ReadFailureText(int error) {
+    if (error == EFBIG) return LibraryErrorText(ERROR_IMAGE_TOO_LARGE);
+    if (error == ENOENT || error == ENOTDIR) return LibraryErrorText(ERROR_FILENOTFOUND);
+    return LibraryErrorText(ERROR_FILE_READ);
+}
+
+// Decodes Data (a whole file in memory) into a new handle, with the row
+// callback when a progress hook or a status listener wants rows. The
+// warning of a picture read only in part goes to Warning and the trace log.
+TBitmapHandlePtr DecodeData(const QByteArray& data, TColorMode colorMode, bool smallJpeg,
+                            const QString& name, QString& errorText, QString& warning) {
+    const int bits = BitsForColorMode(colorMode);
+    TBitmapHandlePtr handle = NewBitmapHandlePtr();
+    L_SetPCDResolution(PCDResolution());
+    std::optional<TFacadeSmallLoad> small;
+    if (smallJpeg) small.emplace(SmallLoad());
+    int result;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
+    if (ProgressHook() || HasStatusListeners()) {
+        int counter = 0;
+        result = L_LoadMemory(bytes, data.size(), handle.get(), bits, 1, LOADFILE_ALLOCATE | LOADFILE_STORE,
+                              LoadRowCallback, &counter);
+    } else {
+        result = L_LoadMemory(bytes, data.size(), handle.get(), bits, 1, LOADFILE_ALLOCATE, nullptr, nullptr);
+    }
+    if (result != SUCCESS) {
+        if (result != ERROR_USER_ABORT) {
+            errorText = LibraryErrorText(result);
+            TraceLog::WarningMsg("Could not load file \"" + name + "\" as an image.");
+        }
+        return nullptr;
+    }
+    warning = L_LoadWarning();
+    if (!warning.isEmpty()) TraceLog::WarningMsg(name + ": " + warning);
+    return handle;
+}
 
 // Reads what is left of Stream, bounded; false when it is too large or unreadable.
 bool ReadRest(QIODevice& stream, QByteArray& data) {
@@ -214,56 +260,61 @@ void ReadProgramMarker(const QByteArray& data, ImageInfo& info) {
 
 // ---- identification ------------------------------------------------------------
 
-bool GetImageTypeInfoEx(const QString& fileName, ImageInfo& info, bool readComments,
-                        QString& errorText) {
+bool GetImageTypeInfoOfData(QByteArray& data, ImageInfo& info, bool readComments,
+                            QString& errorText, unsigned& orientation) {
     TraceScope trace("GetImageTypeInfoEx");
+    // Memory only: the lock is never held across a file read.
     TLibraryLock lock;
     info = ImageInfo{};
-    if (!Platform::FileExists(fileName)) {
-        errorText = QStringLiteral("file doesn't exist");
-        TraceLog::WarningMsg(errorText + ":" + fileName);
-        return false;
-    }
+    orientation = 0;
     try {
         FILEINFO fi{};
-        int result;
-        if (IsKnownJpegFile(fileName)) {
-            QByteArray data;
-            int format = 0;
-            unsigned flags = 0;
-            result = ERROR_UNKNOWN_COMP;
-            if (Platform::ReadWholeFile(fileName, data, MaxInMemoryBytes) &&
-                ConvertKnownJpeg(data, format, flags)) {
-                result = L_FileInfoMemory(reinterpret_cast<const uint8_t*>(data.constData()), &fi,
-                                          data.size(), 0);
-                if (result == SUCCESS && format != 0) fi.Format = format;
-            }
-        } else {
-            result = L_FileInfo(fileName, &fi, 0);
+        int variant = 0;
+        const auto* head = reinterpret_cast<const uint8_t*>(data.constData());
+        if (IProt::IsKnownJpegImage(head, int(std::min<qsizetype>(data.size(), KnownJpegProbeBytes))) &&
+            !ConvertKnownJpeg(data, variant, orientation)) {
+            errorText = LibraryErrorText(ERROR_UNKNOWN_COMP);
+            return false;
         }
+        const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
+        const int result = L_FileInfoMemory(bytes, &fi, data.size(), 0);
         if (result != SUCCESS) {
             errorText = LibraryErrorText(result);
             return false;
         }
+        if (variant != 0) fi.Format = variant;
         FillInfo(fi, info);
         const int format = info.Format;
         if (readComments && (format == FILE_TIF || format == FILE_JFIF || format == 11 || format == 98)) {
-            // All slots from one parse of the file rather than 72 reads.
             QStringList texts;
-            if (L_ReadFileComments(fileName, texts) == SUCCESS)
+            if (L_ReadMemoryComments(bytes, data.size(), texts) == SUCCESS)
                 for (int slot = 0; slot < CommentSlotCount && slot < texts.size(); ++slot)
                     info.Comments[size_t(slot)] = texts[slot];
         }
-        if (readComments && (format == FILE_JFIF || format == FILE_EXIF_JPEG)) {
-            QByteArray data;
-            if (Platform::ReadWholeFile(fileName, data, MaxInMemoryBytes)) ReadProgramMarker(data, info);
-        }
+        if (readComments && (format == FILE_JFIF || format == FILE_EXIF_JPEG)) ReadProgramMarker(data, info);
         return true;
     } catch (const std::exception& e) {
         errorText = QStringLiteral("Image identification exception: %1").arg(ExceptionText(e));
         TraceLog::SevereMsg(errorText);
         return false;
     }
+}
+
+bool GetImageTypeInfoEx(const QString& fileName, ImageInfo& info, bool readComments,
+                        QString& errorText) {
+    info = ImageInfo{};
+    if (!Platform::FileExists(fileName)) {
+        errorText = QStringLiteral("file doesn't exist");
+        TraceLog::WarningMsg(errorText + ":" + fileName);
+        return false;
+    }
+    QByteArray data;
+    if (!Platform::ReadWholeFile(fileName, data, MaxInMemoryBytes)) {
+        errorText = ReadFailureText(errno);
+        return false;
+    }
+    unsigned orientation = 0;
+    return GetImageTypeInfoOfData(data, info, readComments, errorText, orientation);
 }
 
 // ---- resolution choice -------------------------------------------------------
@@ -333,9 +384,10 @@ int SaveRowCallback(pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines, v
 // ---- loading ---------------------------------------------------------------------
 
 TBitmapHandlePtr LoadPictureStream(QIODevice& stream, TColorMode colorMode, bool preferSmall,
-                                   QString& errorText, ImageInfo&) {
+                                   QString& errorText, ImageInfo& info) {
     TraceScope trace("LoadPictureStream");
     errorText.clear();
+    info.Warning.clear();
     const bool seekable = !stream.isSequential();
     const qint64 start = seekable ? stream.pos() : 0;
     TScopeExit restore([&] {
@@ -345,40 +397,23 @@ TBitmapHandlePtr LoadPictureStream(QIODevice& stream, TColorMode colorMode, bool
         errorText = LibraryErrorText(ERROR_FILE_READ);
         return nullptr;
     }
-    TBitmapHandlePtr handle;
     try {
-        QByteArray copy;
-        bool haveCopy = false;
+        QByteArray data;
         unsigned flags = 0;
-        if (IsKnownJpegStream(stream)) {
-            if (!ReadRest(stream, copy)) throw EError(ImagingErrorText(ERROR_IMAGE_TOO_LARGE));
-            haveCopy = true;
-            int format = 0;
-            ConvertKnownJpeg(copy, format, flags);
-        }
-        const int bits = BitsForColorMode(colorMode);
-        const uint8_t* data = nullptr;
-        qint64 length = 0;
         auto* buffer = qobject_cast<QBuffer*>(&stream);
-        if (!haveCopy && buffer && buffer->pos() == 0) {
-            data = reinterpret_cast<const uint8_t*>(buffer->data().constData());
-            length = buffer->data().size();
-        } else {
-            if (!haveCopy && !ReadRest(stream, copy))
-                throw EError(ImagingErrorText(ERROR_IMAGE_TOO_LARGE));
-            data = reinterpret_cast<const uint8_t*>(copy.constData());
-            length = copy.size();
+        if (buffer && buffer->pos() == 0)
+            data = buffer->data();  // shared, not copied
+        else if (!ReadRest(stream, data))
+            throw EError(ImagingErrorText(ERROR_IMAGE_TOO_LARGE));
+        const auto* head = reinterpret_cast<const uint8_t*>(data.constData());
+        if (IProt::IsKnownJpegImage(head, int(std::min<qsizetype>(data.size(), KnownJpegProbeBytes)))) {
+            int format = 0;
+            ConvertKnownJpeg(data, format, flags);
         }
-        handle = NewBitmapHandlePtr();
-        L_SetPCDResolution(PCDResolution());
-        std::optional<TLoadScale> scale;
-        if (preferSmall) scale.emplace(SmallSizeTarget());
-        const int result = L_LoadBitmapMemory(data, length, handle.get(), bits, 1);
-        if (result != SUCCESS) {
-            handle.reset();
-            if (result != ERROR_USER_ABORT) errorText = LibraryErrorText(result);
-            return nullptr;
-        }
+        const bool smallJpeg = preferSmall && data.startsWith("\xFF\xD8");
+        TBitmapHandlePtr handle = DecodeData(data, colorMode, smallJpeg, QStringLiteral("(stream)"),
+                                             errorText, info.Warning);
+        if (!handle) return nullptr;
         ApplyOrientation(handle.get(), flags);
         return handle;
     } catch (const std::exception& e) {
@@ -388,6 +423,8 @@ TBitmapHandlePtr LoadPictureStream(QIODevice& stream, TColorMode colorMode, bool
     }
 }
 
+// One load reads its file once: identification, the variant conversion, the
+// comments and the decode all work on the bytes in memory.
 TBitmapHandlePtr LoadPicture(const QString& fileName, TColorMode colorMode, bool preferSmall,
                              QString& errorText, ImageInfo& info) {
     TraceScope trace("LoadPicture");
@@ -397,7 +434,14 @@ TBitmapHandlePtr LoadPicture(const QString& fileName, TColorMode colorMode, bool
         TraceLog::WarningMsg(errorText + ":" + fileName);
         return nullptr;
     }
-    if (!GetImageTypeInfoEx(fileName, info, true, errorText)) return nullptr;
+    TFileArbitration arbitration(fileName);
+    QByteArray data;
+    if (!Platform::ReadWholeFile(fileName, data, MaxInMemoryBytes)) {
+        errorText = ReadFailureText(errno);
+        return nullptr;
+    }
+    unsigned orientation = 0;
+    if (!GetImageTypeInfoOfData(data, info, true, errorText, orientation)) return nullptr;
 
     // FlashPix decoding holds the library for the whole load and wants the
     // file read-only meanwhile; the attribute is put back on every path.
@@ -414,40 +458,18 @@ TBitmapHandlePtr LoadPicture(const QString& fileName, TColorMode colorMode, bool
         lock.emplace();
         if (!Platform::IsReadOnlyFile(fileName) && ::stat(nativeName.constData(), &original) == 0)
             madeReadOnly = Platform::SetReadOnly(fileName, true);
-    }
-    TFileArbitration arbitration(fileName);
-    try {
-        if (IsKnownJpegFile(fileName)) {
-            QFile file(fileName);
-            if (!file.open(QIODevice::ReadOnly)) {
-                errorText = LibraryErrorText(ERROR_FILE_OPEN);
-                return nullptr;
-            }
-            return LoadPictureStream(file, colorMode, preferSmall, errorText, info);
-        }
-        const int bits = BitsForColorMode(colorMode);
-        TBitmapHandlePtr handle = NewBitmapHandlePtr();
-        L_SetPCDResolution(PCDResolution());
         EnumerateAndChooseBestResolution(fileName, info.Format, preferSmall);
-        std::optional<TLoadScale> scale;
-        if (preferSmall && IsJpegFormat(info.Format)) scale.emplace(SmallSizeTarget());
-        int result;
-        if (ProgressHook() || HasStatusListeners()) {
-            int counter = 0;
-            result = L_LoadFile(fileName, handle.get(), bits, 1, LOADFILE_ALLOCATE | LOADFILE_STORE,
-                                LoadRowCallback, &counter);
-        } else {
-            result = L_LoadBitmap(fileName, handle.get(), bits, 1);
-        }
-        if (result != SUCCESS) {
-            if (result == ERROR_USER_ABORT) {
-                errorText.clear();
-            } else {
-                errorText = LibraryErrorText(result);
-                TraceLog::WarningMsg("Could not load file \"" + fileName + "\" as an image.");
-            }
-            return nullptr;
-        }
+    } else if (info.Format == FILE_PCD) {
+        EnumerateAndChooseBestResolution(fileName, info.Format, preferSmall);
+    }
+    try {
+        // A variant is a JPEG once converted, and loads like one.
+        const bool jpeg = IsJpegFormat(info.Format) || info.Format == FILE_VARIANT_A ||
+                          info.Format == FILE_VARIANT_B;
+        TBitmapHandlePtr handle =
+            DecodeData(data, colorMode, preferSmall && jpeg, fileName, errorText, info.Warning);
+        if (!handle) return nullptr;
+        ApplyOrientation(handle.get(), orientation);
         return handle;
     } catch (const std::exception& e) {
         errorText = QStringLiteral("Load Exception: %1").arg(ExceptionText(e));
@@ -562,6 +584,7 @@ void TIEBitmap::LoadFromFile(const QString& fileName, TColorMode colorMode) {
     SourceFormat = info.Format;
     FormatIndex = info.FormatIndex;
     SourceFile = fileName;
+    LoadWarning = info.Warning;
     CanSaveBack = !Platform::IsReadOnlyFile(fileName) && !OnReadOnlyMount(fileName) &&
                   IsSaveSupported(SourceFormat, 0);
     const QString turns = info.Comments[CommentRotation].trimmed();
@@ -585,8 +608,12 @@ void TIEBitmap::LoadFromStream(QIODevice& stream, TColorMode colorMode) {
     TBitmapHandlePtr handle = LoadPictureStream(stream, colorMode, PreferSmallSize(), errorText, info);
     FreeHandle();
     SetHandle(handle.release());
-    if (!FHandle) throw TIEPixException(errorText);
+    // A stop asked for by a listener or the progress hook gives no text of
+    // its own; the caller still learns why nothing was loaded.
+    if (!FHandle)
+        throw TIEPixException(errorText.isEmpty() ? LibraryErrorText(ERROR_USER_ABORT) : errorText);
     SourceFormat = 0;
+    LoadWarning = info.Warning;
     Changed();
 }
 

@@ -43,6 +43,9 @@ struct ImageInfo {
     int SizeOnDisk = 0, SizeInMemory = 0;
     QString Compression;
     std::array<QString, CommentSlotCount> Comments;
+    // Set by a load that could read the picture only in part (damaged
+    // segments, data cut short): what was wrong. Empty after a clean load.
+    QString Warning;
 };
 
 // ---- Photo CD size ----------------------------------------------------------
@@ -85,22 +88,28 @@ public:
 };
 
 // ---- small loads -------------------------------------------------------------
-// Per thread: the shorter side a PreferSmall JPEG load should still reach.
+// Per thread: what a load of a picture that prefers a small size asks of the
+// JPEG decoder: the shorter side the result must still reach, and whether
+// only the centre cut is wanted (thumbnails). Other formats load whole.
 constexpr int DefaultSmallSizeTarget = 70;
-int SmallSizeTarget();
-void SetSmallSizeTarget(int target);
+struct TSmallLoad {
+    int MinShortSide = DefaultSmallSizeTarget;
+    bool CentreSquare = false;
+    bool operator==(const TSmallLoad&) const = default;
+};
+const TSmallLoad& SmallLoad();
+void SetSmallLoad(const TSmallLoad& request);
 
-class TSmallSizeTarget {
+// Sets this thread's small-load request for a scope and puts the old one back.
+class TSmallLoadScope {
 public:
-    explicit TSmallSizeTarget(int target) : FPrevious(SmallSizeTarget()) {
-        SetSmallSizeTarget(target);
-    }
-    ~TSmallSizeTarget() { SetSmallSizeTarget(FPrevious); }
-    TSmallSizeTarget(const TSmallSizeTarget&) = delete;
-    TSmallSizeTarget& operator=(const TSmallSizeTarget&) = delete;
+    explicit TSmallLoadScope(TSmallLoad request) : FPrevious(SmallLoad()) { SetSmallLoad(request); }
+    ~TSmallLoadScope() { SetSmallLoad(FPrevious); }
+    TSmallLoadScope(const TSmallLoadScope&) = delete;
+    TSmallLoadScope& operator=(const TSmallLoadScope&) = delete;
 
 private:
-    int FPrevious;
+    TSmallLoad FPrevious;
 };
 
 // ---- library lock ---------------------------------------------------------------
@@ -155,8 +164,15 @@ TBitmapHandlePtr LoadPicture(const QString& fileName, TColorMode colorMode, bool
 // Info is left untouched.
 TBitmapHandlePtr LoadPictureStream(QIODevice& stream, TColorMode colorMode, bool preferSmall,
                                    QString& errorText, ImageInfo& info);
+// Identification of a file. It is read once, whole; the identification
+// itself runs on the bytes in memory, holding the library lock.
 bool GetImageTypeInfoEx(const QString& fileName, ImageInfo& info, bool readComments,
                         QString& errorText);
+// The same for a file already in memory. A photo-service variant in Data is
+// turned into the plain JPEG in place; Orientation receives the turn the
+// variant asks for (see IProt).
+bool GetImageTypeInfoOfData(QByteArray& data, ImageInfo& info, bool readComments,
+                            QString& errorText, unsigned& orientation);
 bool IsKnownJpegStream(QIODevice& stream);
 bool IsKnownJpegFile(const QString& fileName);
 void EnumerateAndChooseBestResolution(const QString& fileName, int format, bool preferSmall);

@@ -61,7 +61,7 @@ void EndCall(TListenerList& list, TListenerEntry& entry, std::thread::id caller)
 int LibraryStatusCallback(int percent, void*) { return BroadcastStatus(skLibrary, percent); }
 
 thread_local TProgressHook ThreadProgressHook;
-thread_local int ThreadSmallSizeTarget = DefaultSmallSizeTarget;
+thread_local TSmallLoad ThreadSmallLoad;
 
 // A recursive lock with timed waits, made of a plain mutex and a condition
 // variable: identification runs inside FlashPix loads on the same thread, and
@@ -207,8 +207,8 @@ int BroadcastStatus(int kind, int percent) {
 const TProgressHook& ProgressHook() { return ThreadProgressHook; }
 void SetProgressHook(TProgressHook hook) { ThreadProgressHook = std::move(hook); }
 
-int SmallSizeTarget() { return ThreadSmallSizeTarget; }
-void SetSmallSizeTarget(int target) { ThreadSmallSizeTarget = target; }
+const TSmallLoad& SmallLoad() { return ThreadSmallLoad; }
+void SetSmallLoad(const TSmallLoad& request) { ThreadSmallLoad = request; }
 
 // ---- library lock --------------------------------------------------------------
 

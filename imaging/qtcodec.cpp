@@ -58,7 +58,13 @@ int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image) {
             pixels > MaxPicturePixels || (qtLimit > 0 && pixels > qtLimit))
             return ERROR_IMAGE_TOO_LARGE;
     }
-    if (!reader.read(&image) || image.isNull()) {
+    const bool complete = reader.read(&image);
+    if (!complete && !image.isNull() && reader.error() == QImageReader::InvalidDataError) {
+        // A PNG cut short: the reader keeps the rows it got.
+        AddLoadWarning(QString::fromLatin1(PartialPictureWarning));
+        return SUCCESS;
+    }
+    if (!complete || image.isNull()) {
         image = QImage();
         switch (reader.error()) {
         case QImageReader::DeviceError:

@@ -190,11 +190,27 @@ bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes) {
         errno = EFBIG;
         return false;
     }
-    QByteArray result;
-    result.reserve(qsizetype(st.st_size));
-    char buffer[65536];
+    // Straight into the result: one read call for the whole file as a rule,
+    // then one more that finds the end (or that the file grew meanwhile).
+    QByteArray result(qsizetype(st.st_size), Qt::Uninitialized);
+    qint64 got = 0;
     for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof(buffer));
+        if (got == result.size()) {
+            if (got >= maxBytes) {
+                // At the bound: one more byte means the file is too large.
+                char probe;
+                const ssize_t more = read(fd, &probe, 1);
+                if (more > 0) {
+                    close(fd);
+                    errno = EFBIG;
+                    return false;
+                }
+                if (more < 0 && errno == EINTR) continue;
+                break;
+            }
+            result.resize(qsizetype(std::min<qint64>(maxBytes, std::max<qint64>(got * 2, got + 65536))));
+        }
+        const ssize_t n = read(fd, result.data() + got, size_t(result.size() - got));
         if (n < 0) {
             if (errno == EINTR) continue;
             const int saved = errno;
@@ -203,13 +219,9 @@ bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes) {
             return false;
         }
         if (n == 0) break;
-        if (result.size() + n > maxBytes) {  // the file grew while we read it
-            close(fd);
-            errno = EFBIG;
-            return false;
-        }
-        result.append(buffer, n);
+        got += n;
     }
+    result.truncate(qsizetype(got));
     close(fd);
     data = std::move(result);
     return true;

@@ -96,13 +96,25 @@ protected:
 
 } // namespace
 
-TEST_F(BadInput, TruncatedJpegIsRefusedAsDamaged) {
+// A photo cut short or with a corrupt segment is shown as far as it can be
+// read, thumbnail included; one with nothing to show is refused.
+TEST_F(BadInput, DamagedJpegsShowWhatCanBeReadAndEmptyOnesAreRefused) {
     Put("r-1.jpg", Good);
-    Put("r-2.jpg", Good.left(Good.size() / 2));
+    Put("r-2.jpg", WithoutScanData(Good));
     Put("r-3.jpg", Good);
+    Put("r-4.jpg", CutScanData(Good, 0.5));
+    Put("r-5.jpg", WithCorruptSegment(Good, 0.5));
     auto roll = OpenRoll();
-    ASSERT_EQ(roll->Count(), 3);
+    ASSERT_EQ(roll->Count(), 5);
     ExpectRefused(*roll, "Damaged or truncated");
+    for (const char* name : {"r-4.jpg", "r-5.jpg"}) {
+        SCOPED_TRACE(name);
+        TMedia* damaged = Find(*roll, name);
+        damaged->LoadThumbnail();
+        EXPECT_TRUE(damaged->HasThumbnail());
+        EXPECT_EQ(LoadError(*damaged), "");
+        EXPECT_FALSE(damaged->Image->LoadWarning.isEmpty());
+    }
 }
 
 TEST_F(BadInput, WrongMagicIsRefusedAndTheContentNotTheNameDecides) {

@@ -153,7 +153,7 @@ TEST_F(Thumbnails, TheLoadAimsAtTheRequestedSize) {
     auto larger = GenerateThumbnailFor(path, 200, NoConversion);
     ASSERT_NE(larger, nullptr);
     EXPECT_EQ(larger->GetSize(), QSize(384, 256));
-    EXPECT_EQ(SmallSizeTarget(), DefaultSmallSizeTarget);
+    EXPECT_EQ(SmallLoad(), TSmallLoad{});
 }
 
 TEST_F(Thumbnails, NoThumbnailWithoutAUsablePicture) {

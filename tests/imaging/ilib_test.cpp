@@ -218,14 +218,14 @@ TEST(ImagingFacade, BrokenFilesGiveNoPictureAndAnErrorCode) {
         QByteArray Data;
         int Code;
     } cases[] = {
-        {"half.jpg", jpeg.left(jpeg.size() / 2), ERROR_CORRUPT_FILE},
-        {"headeronly.jpg", jpeg.left(SofOffset(jpeg) + 40), ERROR_CORRUPT_FILE},
+        {"headeronly.jpg", HeaderOnly(jpeg), ERROR_CORRUPT_FILE},
+        {"noscan.jpg", WithoutScanData(jpeg), ERROR_CORRUPT_FILE},
+        {"firstrow.jpg", jpeg.left(ScanDataOffset(jpeg) + 8), ERROR_CORRUPT_FILE},
         {"soi.jpg", jpeg.left(3), ERROR_CORRUPT_FILE},
         {"empty.jpg", QByteArray(), ERROR_FILE_FORMAT},
         {"noise.jpg", QByteArray(5000, '\x5A'), ERROR_FILE_FORMAT},
         {"halfpng.png", QtEncoded(MakePhotoLikeImage(64, 64), "png").left(60), ERROR_CORRUPT_FILE},
-        {"cut.png", QtEncoded(MakePhotoLikeImage(64, 64), "png").chopped(40), ERROR_CORRUPT_FILE},
-        {"cut.bmp", QtEncoded(MakePhotoLikeImage(64, 64), "bmp").chopped(100), ERROR_CORRUPT_FILE},
+        {"headerbmp.bmp", QtEncoded(MakePhotoLikeImage(64, 64), "bmp").left(60), ERROR_CORRUPT_FILE},
         {"cut.tif", QtEncoded(MakePhotoLikeImage(64, 64), "tiff").chopped(1000), ERROR_CORRUPT_FILE},
     };
     for (const auto& c : cases) {
@@ -241,6 +241,48 @@ TEST(ImagingFacade, BrokenFilesGiveNoPictureAndAnErrorCode) {
     EXPECT_EQ(L_FileInfo(folder.Path() + "missing.jpg", &info, 0), ERROR_FILENOTFOUND);
     EXPECT_EQ(L_LoadBitmap(folder.Path(), &bitmap, 0, 1), ERROR_FILE_OPEN);
     EXPECT_EQ(L_LoadBitmap(folder.Write("a.jpg", jpeg), &bitmap, 7, 1), ERROR_BITPERPIXEL);
+}
+
+// What a damaged file still holds is shown, as other viewers show it, with
+// a warning saying what was wrong; a clean load says nothing.
+TEST(ImagingFacade, PartlyReadablePicturesLoadWithAWarning) {
+    const char* const PartialPictureText = "damaged or cut short";
+    const QImage photo = MakePhotoLikeImage(200, 160);
+    const QByteArray jpeg = EncodeTestJpeg(photo);
+    const QByteArray progressive = [&] {
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        writer.write(photo);
+        return out;
+    }();
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+        const char* Warning;
+        bool TopIntact;  // the first rows are the photo's own
+    } cases[] = {
+        {"cut.jpg", CutScanData(jpeg, 0.4), "Premature end of JPEG file", true},
+        {"corrupt.jpg", WithCorruptSegment(jpeg, 0.5), "Corrupt JPEG data", true},
+        {"cut-progressive.jpg", CutScanData(progressive, 0.6), "Premature end of JPEG file", false},
+        {"cut.png", QtEncoded(photo, "png").chopped(400), PartialPictureText, true},
+        {"cut.bmp", QtEncoded(photo, "bmp").chopped(3000), PartialPictureText, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        BITMAPHANDLE bitmap;
+        ASSERT_EQ(LoadMemory(c.Data, bitmap), SUCCESS);
+        EXPECT_EQ(QSize(bitmap.Width(), bitmap.Height()), photo.size());
+        EXPECT_TRUE(L_LoadWarning().contains(c.Warning)) << L_LoadWarning().toStdString();
+        if (c.TopIntact)
+            EXPECT_TRUE(ColorNear(MeanColor(bitmap.Image, QRect(0, 0, 200, 16)),
+                                  MeanColor(photo, QRect(0, 0, 200, 16)), 8));
+    }
+    BITMAPHANDLE clean;
+    ASSERT_EQ(LoadMemory(jpeg, clean), SUCCESS);
+    EXPECT_TRUE(L_LoadWarning().isEmpty());
 }
 
 TEST(ImagingFacade, IdentifiesAndDecodesQtFormats) {

@@ -135,12 +135,12 @@ TEST_F(Loading, MissingFileGivesItsTextWithoutTouchingAnything) {
     }
 }
 
-TEST_F(Loading, DamagedFilesGiveNoPictureAndAText) {
+TEST_F(Loading, UnreadableFilesGiveNoPictureAndAText) {
     const QByteArray jpeg = EncodeTestJpeg(MakePhotoLikeImage(200, 150));
     const QString cases[] = {
         Folder.Write("empty.jpg", QByteArray()),
-        Folder.Write("truncated.jpg", jpeg.left(jpeg.size() / 3)),
-        Folder.Write("header-only.jpg", jpeg.left(20)),
+        Folder.Write("header-only.jpg", HeaderOnly(jpeg)),
+        Folder.Write("no-scan-data.jpg", WithoutScanData(jpeg)),
         Folder.Write("garbage.jpg", QByteArray(5000, '\x5A')),
         Folder.Write("bad-variant.pva", QByteArray("PVA\x1A\x01\x20", 6) + QByteArray(100, '\x01')),
     };
@@ -154,6 +154,23 @@ TEST_F(Loading, DamagedFilesGiveNoPictureAndAText) {
         EXPECT_THROW(bitmap.LoadFromFile(path, 0), TIEPixException);
         EXPECT_TRUE(bitmap.IsEmpty());
     }
+}
+
+// A damaged photo comes with its warning, to the caller beside the picture;
+// loading a clean file afterwards clears it.
+TEST_F(Loading, DamagedPhotosCarryTheirWarningToTheBitmap) {
+    const QByteArray jpeg = EncodeTestJpeg(MakePhotoLikeImage(200, 150));
+    TIEBitmap bitmap;
+    bitmap.LoadFromFile(Folder.Write("cut.jpg", CutScanData(jpeg, 0.5)), 0);
+    EXPECT_EQ(bitmap.GetSize(), QSize(200, 150));
+    EXPECT_FALSE(bitmap.LoadWarning.isEmpty());
+    bitmap.LoadFromFile(Folder.Write("good.jpg", jpeg), 0);
+    EXPECT_TRUE(bitmap.LoadWarning.isEmpty());
+    QByteArray corrupt = WithCorruptSegment(jpeg, 0.3);
+    QBuffer stream(&corrupt);
+    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+    bitmap.LoadFromStream(stream, 0);
+    EXPECT_TRUE(bitmap.LoadWarning.contains("Corrupt JPEG data")) << bitmap.LoadWarning.toStdString();
 }
 
 TEST_F(Loading, ColourModeChoosesTheDepth) {
@@ -186,7 +203,7 @@ TEST_F(Loading, PreferSmallDecodesAJpegAtAReducedScale) {
     ImageInfo info;
     QString errorText;
     {
-        TSmallSizeTarget target(70);
+        TSmallLoadScope target({70});
         TBitmapHandlePtr small = LoadPicture(path, 0, true, errorText, info);
         ASSERT_NE(small, nullptr);
         EXPECT_EQ(small->Width(), 192);
@@ -195,9 +212,9 @@ TEST_F(Loading, PreferSmallDecodesAJpegAtAReducedScale) {
         EXPECT_EQ(small->SourceHeight, 1024);
     }
     EXPECT_EQ(L_GetLoadScale(), 0);
-    EXPECT_EQ(SmallSizeTarget(), DefaultSmallSizeTarget);
+    EXPECT_EQ(SmallLoad(), TSmallLoad{});
     {
-        TSmallSizeTarget target(300);
+        TSmallLoadScope target({300});
         TBitmapHandlePtr medium = LoadPicture(path, 0, true, errorText, info);
         ASSERT_NE(medium, nullptr);
         EXPECT_GE(medium->Height(), 300);

@@ -102,3 +102,46 @@ bool ColorNear(const QColor& a, const QColor& b, int tolerance) {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
+
+namespace {
+
+qsizetype SosOffset(const QByteArray& jpeg) {
+    // Walk the marker segments from SOI; they carry their own lengths.
+    qsizetype at = 2;
+    while (at + 4 <= jpeg.size()) {
+        if (uint8_t(jpeg[at]) != 0xFF) return -1;
+        const uint8_t marker = uint8_t(jpeg[at + 1]);
+        if (marker == 0xDA) return at;
+        const int length = (uint8_t(jpeg[at + 2]) << 8) | uint8_t(jpeg[at + 3]);
+        at += 2 + length;
+    }
+    return -1;
+}
+
+} // namespace
+
+qsizetype ScanDataOffset(const QByteArray& jpeg) {
+    const qsizetype sos = SosOffset(jpeg);
+    if (sos < 0) return -1;
+    const int length = (uint8_t(jpeg[sos + 2]) << 8) | uint8_t(jpeg[sos + 3]);
+    return sos + 2 + length;
+}
+
+QByteArray CutScanData(const QByteArray& jpeg, double share) {
+    const qsizetype start = ScanDataOffset(jpeg);
+    return jpeg.left(start + qsizetype(double(jpeg.size() - start) * share));
+}
+
+QByteArray WithCorruptSegment(const QByteArray& jpeg, double share) {
+    QByteArray damaged = jpeg;
+    const qsizetype start = ScanDataOffset(jpeg);
+    qsizetype at = start + qsizetype(double(jpeg.size() - start) * share);
+    // A restart marker where none is expected: "premature end of data segment".
+    damaged[at] = char(0xFF);
+    damaged[at + 1] = char(0xD3);
+    return damaged;
+}
+
+QByteArray WithoutScanData(const QByteArray& jpeg) { return jpeg.left(ScanDataOffset(jpeg)); }
+
+QByteArray HeaderOnly(const QByteArray& jpeg) { return jpeg.left(SosOffset(jpeg)); }

@@ -18,3 +18,16 @@ QByteArray EncodeTestJpeg(const QImage& image, int quality = 90, bool subsample 
 QColor MeanColor(const QImage& image, const QRect& rect);
 // True when the channels of A and B differ by at most Tolerance each.
 bool ColorNear(const QColor& a, const QColor& b, int tolerance = 12);
+
+// Damaged copies of a JPEG, as cameras, cards and copies produce them.
+// Offset of the first byte of entropy-coded data (after the SOS segment); -1 when none.
+qsizetype ScanDataOffset(const QByteArray& jpeg);
+// Cut off after about Share of its scan data (the first rows survive).
+QByteArray CutScanData(const QByteArray& jpeg, double share);
+// A marker written over the scan data at about Share of it: the decoder warns
+// of a corrupt segment and carries on.
+QByteArray WithCorruptSegment(const QByteArray& jpeg, double share);
+// Everything up to the scan data, with no scan data after it.
+QByteArray WithoutScanData(const QByteArray& jpeg);
+// Everything before the SOS segment: tables and frame header, no scan at all.
+QByteArray HeaderOnly(const QByteArray& jpeg);
