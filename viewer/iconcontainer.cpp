@@ -175,7 +175,6 @@ void TIconContainer::SelectionChanged(const TSelectionVector& changed) {
         const QRect r = VisibleIconRect(i);
         if (!r.isEmpty()) dirty += r;
     }
-    if (!dirty.isEmpty()) viewport()->update(dirty);
     emit OnSelectionChange(this);
     if (!dirty.isEmpty()) viewport()->repaint(dirty);
 }
