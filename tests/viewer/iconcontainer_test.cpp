@@ -127,8 +127,13 @@ TEST_F(IconContainerTest, PublishedPropertiesByNameAndTheColumnFitAt618) {
     EXPECT_TRUE(C->setProperty("IconConstraint", "iccColumns"));
     EXPECT_EQ(C->IconConstraint(), iccColumns);
     C->SetIconConstraint(iccColumnFit);
+    std::vector<int> columnsSeenOnResize;
+    QObject::connect(C, &TIconContainer::OnResize, [&](TIconContainer* sender) {
+        columnsSeenOnResize.push_back(sender->IconColumns());  // the owner sets its range from here
+    });
     C->resize(300, 400);
     EXPECT_EQ(C->IconColumns(), 4);
+    EXPECT_EQ(columnsSeenOnResize, std::vector<int>{4}) << "OnResize comes after the re-arrangement";
     C->SetIconAutoWrap(false);
     C->resize(618, 400);
     EXPECT_EQ(C->IconColumns(), 4);
