@@ -40,7 +40,7 @@ class TIconContainer : public QAbstractScrollArea {
     Q_PROPERTY(int IconLeftMargin READ IconLeftMargin WRITE SetIconLeftMargin)
     Q_PROPERTY(int IconColumns READ IconColumns WRITE SetIconColumns)
     Q_PROPERTY(int IconRows READ IconRows WRITE SetIconRows)
-    Q_PROPERTY(IconContainer::TIconContainerConstraint IconConstraint READ IconConstraint WRITE SetIconConstraint)
+    Q_PROPERTY(IconContainerEnums::TIconContainerConstraint IconConstraint READ IconConstraint WRITE SetIconConstraint)
     Q_PROPERTY(bool IconAutoWrap READ IconAutoWrap WRITE SetIconAutoWrap)
     Q_PROPERTY(int IconCount READ IconCount WRITE SetIconCount)
     Q_PROPERTY(bool IconTitles READ IconTitles WRITE SetIconTitles)

@@ -9,16 +9,19 @@
 #include <QSize>
 #include <QtGlobal>
 
-namespace IconContainer {
+// In a namespace of their own so the names are known to the meta-object
+// system (properties set by name take "iccRows") without taking the name
+// IconContainer, which a form may give a component.
+namespace IconContainerEnums {
 Q_NAMESPACE
 // How rows and columns are found: kept as set, from the rows, from the
 // columns, or fitted to the control's height (rows) or width (columns).
 enum TIconContainerConstraint { iccNone, iccRows, iccColumns, iccRowFit, iccColumnFit };
 Q_ENUM_NS(TIconContainerConstraint)
-} // namespace IconContainer
+} // namespace IconContainerEnums
 
-using IconContainer::TIconContainerConstraint;
-using enum IconContainer::TIconContainerConstraint;
+using IconContainerEnums::TIconContainerConstraint;
+using enum IconContainerEnums::TIconContainerConstraint;
 
 enum class TIconMove { Left, Right, Up, Down, PageUp, PageDown, Home, End };
 
