@@ -3,16 +3,20 @@
 //
 //   DISC/Pictures/<roll>/<size>/<prefix>-<frame>.jpg
 //   DISC/Viewer/LMR/<program> and Lumora.ini ([Config] Fotavo=1)
+//   DISC/Viewer/LMR/make-disc.txt, the list of what the tool wrote
 //
 // The viewer, started from DISC/Viewer/LMR/, finds DISC/Pictures two folders up.
 #include "platform/paths.h"
+#include "tools/makedisc/disc_folder.h"
 #include "tools/makedisc/disc_plan.h"
 #include "tools/makedisc/disc_writer.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,11 +31,31 @@ namespace {
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 constexpr const char* LumoraIni = "[Config]\nFotavo=1\n";
+// What a disc holds: an 80-minute CD-R (360,000 sectors, sold as 700 MB) and
+// a single-layer DVD+R (2,295,104 sectors, the smaller of the two DVD kinds).
+constexpr qint64 CdBytes = 737280000;
+constexpr qint64 DvdBytes = 4700372992;
+
+// Set by the first Ctrl-C (or TERM, HUP): the photos being worked on end,
+// the working folder goes, and the disc folder stays as it was.
+std::atomic<bool> Interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void OnInterrupt(int) { Interrupted.store(true); }
+
+void CatchInterrupts() {
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // A second one ends the program at once.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 struct TOptions {
     TDemoOptions Demo;
     bool RollsGiven = false, FramesGiven = false;
-    TLevelMask Levels = AllLevels;
+    TLevelSet Levels = AllLevels();
     QString Photos;
     QString Program;
     int Variants = 0;
@@ -71,26 +95,39 @@ QString HelpText() {
                "                  (192x128), Small (384x256), Medium (768x512), Large (1536x1024) and\n"
                "                  ExLarge (3072x2048); portrait photos get the boxes turned upright\n"
                "                  (default: all six)\n"
-               "  --photos DIR    make the rolls from your own JPEG files instead of the demo: one roll per\n"
-               "                  sub-folder of DIR that holds JPEGs (named after the sub-folder), and one\n"
-               "                  named after DIR when DIR holds JPEGs itself. Files are taken in name order\n"
-               "                  and become <prefix>-1.jpg, -2.jpg, ...; each is turned upright by its EXIF\n"
-               "                  orientation and reduced to fit each size, keeping its shape; a photo smaller\n"
-               "                  than a size is written at its own size, never enlarged. Your files are only\n"
-               "                  read; unreadable ones are reported and skipped.\n"
+               "  --photos DIR    make the rolls from your own photos (JPEG, PNG and TIFF files) instead of the\n"
+               "                  demo: one roll per sub-folder of DIR that holds photos (named after the\n"
+               "                  sub-folder), and one named after DIR when DIR holds photos itself. Files are\n"
+               "                  taken in name order and become <prefix>-1.jpg, -2.jpg, ...; each is turned\n"
+               "                  upright by its orientation tag, converted to sRGB when it carries another\n"
+               "                  colour profile, laid on white where it is transparent, and reduced to fit each\n"
+               "                  size, keeping its shape; a photo smaller than a size is written at its own\n"
+               "                  size, never enlarged. Your files are only read. Every file left out (HEIC,\n"
+               "                  RAW, video, unreadable, not a photo) is named with the reason at the end;\n"
+               "                  hidden files are ignored.\n"
                "  --program PATH  viewer program to copy into Viewer/LMR/ (default: the lumora program of this\n"
                "                  build, %1; without one the disc is written without the program)\n"
                "  --variants N    write N photos of each roll as photo-service variant files (A and B in\n"
                "                  turn, same .jpg names, orientation flags 0) instead of plain JPEGs\n"
                "  --quality Q     JPEG quality, 1 to 100 (default 85)\n"
                "  -j N, --jobs N  photos encoded at once, 1 to 256 (default: the number of cores, %2)\n"
-               "  --force         write into DISC_FOLDER even when it is not empty; files of the same name\n"
-               "                  are replaced, others are kept\n"
+               "  --force         write into DISC_FOLDER even when it is not empty. make-disc owns only the\n"
+               "                  Pictures and Viewer folders it wrote, as listed in\n"
+               "                  %3; a re-run replaces them\n"
+               "                  whole, so no photo or size folder of the earlier run stays. Anything else in\n"
+               "                  DISC_FOLDER is kept. When Pictures or Viewer hold anything the list does not\n"
+               "                  name, make-disc stops and changes nothing.\n"
                "  -h, --help      show this text\n"
+               "\n"
+               "The disc is built in a hidden working folder beside DISC_FOLDER and moved in at the end: a\n"
+               "run that fails or is interrupted (Ctrl-C) leaves DISC_FOLDER as it was. Each photo done is\n"
+               "shown on stderr as \"[roll] 12/240 IMG_0012.jpg\"; the summary ends with the disc's size and\n"
+               "whether it fits a CD (700 MB) or a DVD (4.7 GB).\n"
                "\n"
                "Exit status: 0 when the disc is written, 1 on failure, 2 on bad usage.")
         .arg(QDir::cleanPath(Platform::ExecutableFolder() + QStringLiteral("../lumora")))
-        .arg(DefaultThreads());
+        .arg(DefaultThreads())
+        .arg(QStringLiteral("DISC_FOLDER/") + QLatin1String(ManifestPath));
 }
 
 std::optional<int> ParseInt(const QString& text, int low, int high) {
@@ -158,15 +195,15 @@ QString ParseArguments(const QStringList& args, TOptions& o) {
         } else if (arg == QLatin1String("--sizes")) {
             QString list;
             if (!takeValue(list)) return QStringLiteral("--sizes needs a value");
-            o.Levels = 0;
+            o.Levels = {};
             for (const QString& part : list.split(',', Qt::SkipEmptyParts)) {
-                const int level = LevelIndexByName(part.trimmed());
-                if (level < 0)
+                const TLevel level = LevelByName(part.trimmed());
+                if (level == 0)
                     return QStringLiteral("unknown size \"%1\" (sizes are Tiny, Thumb, Small, Medium, Large, ExLarge)")
                         .arg(part.trimmed());
-                o.Levels |= LevelBit(level);
+                o.Levels.Include(level);
             }
-            if (o.Levels == 0) return QStringLiteral("--sizes names no size");
+            if (o.Levels.IsEmpty()) return QStringLiteral("--sizes names no size");
         } else if (arg == QLatin1String("--photos")) {
             if (!takeValue(o.Photos) || o.Photos.isEmpty()) return QStringLiteral("--photos needs a folder");
         } else if (arg == QLatin1String("--program")) {
@@ -203,6 +240,35 @@ QString Plural(int n, const char* word) {
     return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word)).arg(n == 1 ? "" : "s");
 }
 
+QString Megabytes(qint64 bytes) {
+    return bytes >= 1000000000 ? QStringLiteral("%1 GB").arg(double(bytes) / 1e9, 0, 'f', 2)
+                               : QStringLiteral("%1 MB").arg(double(bytes) / 1e6, 0, 'f', 1);
+}
+
+// The last line of the summary: what the disc takes and what it fits on.
+QString SizeLine(qint64 bytes) {
+    const QString size = QStringLiteral("disc size: %1").arg(Megabytes(bytes));
+    if (bytes <= CdBytes) return size + QStringLiteral(", fits a CD (%1)").arg(Megabytes(CdBytes));
+    if (bytes <= DvdBytes)
+        return size + QStringLiteral(", too big for a CD (%1), fits a DVD (%2)").arg(Megabytes(CdBytes), Megabytes(DvdBytes));
+    return size + QStringLiteral(", too big for a DVD (%1)").arg(Megabytes(DvdBytes));
+}
+
+void PrintLeftOut(FILE* to, const QList<TLeftOut>& leftOut) {
+    if (leftOut.isEmpty()) return;
+    Print(to, QStringLiteral("left out (%1):").arg(leftOut.size()));
+    for (const TLeftOut& file : leftOut) Print(to, QStringLiteral("  %1: %2").arg(file.Path, file.Reason));
+}
+
+// Writes the viewer's program folder: Lumora.ini and the program.
+QString WriteProgramFolder(const QString& programFolder, const QString& program) {
+    if (!QDir().mkpath(programFolder)) return QStringLiteral("cannot create the folder %1").arg(programFolder);
+    if (!Platform::WriteFileAtomically(programFolder + QStringLiteral("Lumora.ini"), QByteArray(LumoraIni)))
+        return QStringLiteral("cannot write %1Lumora.ini: %2")
+            .arg(programFolder, QString::fromLocal8Bit(std::strerror(errno)));
+    return program.isEmpty() ? QString() : CopyProgram(program, programFolder);
+}
+
 int Run(const TOptions& o) {
     // Everything that can be checked is checked before anything is written.
     QString program = o.Program;
@@ -222,18 +288,21 @@ int Run(const TOptions& o) {
     }
 
     QList<TRollPlan> plan;
+    QList<TLeftOut> leftOut;
     if (o.Photos.isEmpty()) {
         TDemoOptions demo = o.Demo;
         demo.Levels = o.Levels;
         demo.Variants = o.Variants;
         plan = MakeDemoPlan(demo);
     } else {
-        QString error;
-        plan = MakePhotoPlan(o.Photos, o.Levels, o.Variants, error);
-        if (!error.isEmpty()) {
-            Print(stderr, QStringLiteral("make-disc: %1").arg(error));
+        TPhotoPlan photos = MakePhotoPlan(o.Photos, o.Levels, o.Variants);
+        if (!photos.Error.isEmpty()) {
+            PrintLeftOut(stderr, photos.LeftOut);
+            Print(stderr, QStringLiteral("make-disc: %1").arg(photos.Error));
             return ExitFailure;
         }
+        plan = std::move(photos.Rolls);
+        leftOut = std::move(photos.LeftOut);
     }
 
     const QFileInfo discInfo(o.Disc);
@@ -241,46 +310,68 @@ int Run(const TOptions& o) {
         Print(stderr, QStringLiteral("make-disc: %1 exists and is not a folder").arg(o.Disc));
         return ExitFailure;
     }
-    const QString disc = Platform::WithTrailingSlash(discInfo.absoluteFilePath());
-    if (discInfo.exists() && !o.Force &&
-        !QDir(disc).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
-        Print(stderr, QStringLiteral("make-disc: %1 is not empty; use --force to write into it anyway").arg(o.Disc));
-        return ExitFailure;
+    if (discInfo.exists()) {
+        if (!o.Force &&
+            !QDir(discInfo.absoluteFilePath()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+            Print(stderr, QStringLiteral("make-disc: %1 is not empty; use --force to write into it anyway").arg(o.Disc));
+            return ExitFailure;
+        }
+        const QStringList foreign = ForeignEntries(discInfo.canonicalFilePath(), 10);
+        if (!foreign.isEmpty()) {
+            Print(stderr, QStringLiteral("make-disc: %1 holds files make-disc did not write (by its list %2):")
+                              .arg(o.Disc, QLatin1String(ManifestPath)));
+            for (const QString& entry : foreign) Print(stderr, QStringLiteral("  %1").arg(entry));
+            Print(stderr, QStringLiteral("make-disc: nothing was changed; move them out of Pictures and Viewer, "
+                                         "or give another disc folder"));
+            return ExitFailure;
+        }
     }
 
-    const QString pictures = disc + QStringLiteral("Pictures/");
-    const QString programFolder = disc + QStringLiteral("Viewer/LMR/");
-    for (const QString& folder : {pictures, programFolder}) {
-        if (!QDir().mkpath(folder)) {
-            Print(stderr, QStringLiteral("make-disc: cannot create the folder %1").arg(folder));
-            return ExitFailure;
-        }
-    }
-    if (!Platform::WriteFileAtomically(programFolder + QStringLiteral("Lumora.ini"), QByteArray(LumoraIni))) {
-        Print(stderr, QStringLiteral("make-disc: cannot write %1Lumora.ini: %2")
-                          .arg(programFolder, QString::fromLocal8Bit(std::strerror(errno))));
+    TDiscBuild build;
+    QString error;
+    if (!build.Begin(o.Disc, error)) {
+        Print(stderr, QStringLiteral("make-disc: %1").arg(error));
         return ExitFailure;
     }
-    if (!program.isEmpty()) {
-        const QString error = CopyProgram(program, programFolder);
-        if (!error.isEmpty()) {
-            Print(stderr, QStringLiteral("make-disc: %1").arg(error));
-            return ExitFailure;
-        }
+    const QString unchanged = discInfo.exists() ? QStringLiteral("make-disc: nothing was changed in %1").arg(o.Disc)
+                                                : QStringLiteral("make-disc: no disc was written");
+    error = WriteProgramFolder(build.Folder() + QStringLiteral("Viewer/LMR/"), program);
+    if (!error.isEmpty()) {
+        Print(stderr, QStringLiteral("make-disc: %1").arg(error));
+        Print(stderr, unchanged);
+        return ExitFailure;
     }
 
     TWriteSettings settings;
-    settings.PicturesFolder = pictures;
+    settings.PicturesFolder = build.Folder() + QStringLiteral("Pictures/");
     settings.QualityFactor = QualityFactorFor(o.Quality);
     settings.Threads = o.Threads;
-    int rolls = 0, photos = 0, files = 0, skipped = 0;
+    settings.Cancel = &Interrupted;
+    if (!QDir().mkpath(settings.PicturesFolder)) {
+        Print(stderr, QStringLiteral("make-disc: cannot create the folder %1").arg(settings.PicturesFolder));
+        Print(stderr, unchanged);
+        return ExitFailure;
+    }
+    int rolls = 0, photos = 0, files = 0;
     for (const TRollPlan& roll : plan) {
+        settings.Progress = [&roll](int done, int total, const QString& name, bool written) {
+            Print(stderr, QStringLiteral("[%1] %2/%3 %4%5")
+                              .arg(roll.Name)
+                              .arg(done)
+                              .arg(total)
+                              .arg(name, written ? QString() : QStringLiteral(" (left out)")));
+        };
         const TRollReport report = WriteRoll(roll, settings);
-        for (const QString& line : report.Skipped) Print(stderr, QStringLiteral("make-disc: %1").arg(line));
-        skipped += int(report.Skipped.size());
+        for (qsizetype i = 0; i < report.Skipped.size(); ++i)
+            leftOut << TLeftOut{report.Skipped[i], report.SkipReasons.value(i)};
+        if (Interrupted.load()) {
+            Print(stderr, QStringLiteral("make-disc: interrupted"));
+            Print(stderr, unchanged);
+            return ExitFailure;
+        }
         if (!report.Failure.isEmpty()) {
             Print(stderr, QStringLiteral("make-disc: roll %1: %2").arg(roll.Name, report.Failure));
-            Print(stderr, QStringLiteral("make-disc: the disc in %1 is incomplete").arg(o.Disc));
+            Print(stderr, unchanged);
             return ExitFailure;
         }
         if (report.Photos == 0) {
@@ -293,15 +384,29 @@ int Run(const TOptions& o) {
         files += report.Files;
     }
     if (rolls == 0) {
-        Print(stderr, QStringLiteral("make-disc: none of the photos could be read; the disc has no rolls"));
+        PrintLeftOut(stderr, leftOut);
+        Print(stderr, QStringLiteral("make-disc: none of the photos could be read; the disc would have no rolls"));
+        Print(stderr, unchanged);
         return ExitFailure;
     }
+
+    QStringList warnings;
+    if (!build.Commit(error, warnings)) {
+        Print(stderr, QStringLiteral("make-disc: %1").arg(error));
+        Print(stderr, unchanged);
+        return ExitFailure;
+    }
+    for (const QString& warning : warnings) Print(stderr, QStringLiteral("make-disc: warning: %1").arg(warning));
+
+    const QString disc = Platform::WithTrailingSlash(QFileInfo(o.Disc).canonicalFilePath());
+    PrintLeftOut(stdout, leftOut);
     QString summary = QStringLiteral("disc written to %1: %2, %3, %4")
                           .arg(disc, Plural(rolls, "roll"), Plural(photos, "photo"), Plural(files, "file"));
-    if (skipped > 0) summary += QStringLiteral(", %1 skipped").arg(skipped);
+    if (!leftOut.isEmpty()) summary += QStringLiteral(", %1 left out").arg(leftOut.size());
     summary += program.isEmpty() ? QStringLiteral("; no viewer program")
                                  : QStringLiteral("; viewer %1").arg(QFileInfo(program).fileName());
     Print(stdout, summary);
+    Print(stdout, SizeLine(DiscBytes(disc)));
     return 0;
 }
 
@@ -326,6 +431,7 @@ int main(int argc, char** argv) {
     // application, and the offscreen platform needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    CatchInterrupts();
     try {
         return Run(options);
     } catch (const std::exception& e) {

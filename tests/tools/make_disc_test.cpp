@@ -3,13 +3,22 @@
 #include "support/fixtures.h"
 #include "support/photos.h"
 #include <QCoreApplication>
+#include <QColorSpace>
+#include <QColorTransform>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QBuffer>
 #include <QImageReader>
+#include <QImageWriter>
+#include <QMap>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <functional>
+#include <iterator>
 
 namespace {
 
@@ -58,6 +67,22 @@ QStringList Files(const QString& path) {
 }
 
 QSize ImageSize(const QString& path) { return QImageReader(path).size(); }
+
+// Every file under Folder (hidden ones too) with its bytes, by relative path.
+QMap<QString, QByteArray> Snapshot(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), ReadFileBytes(path));
+    }
+    return files;
+}
+
+// Working folders the tool left in Folder.
+QStringList Leftovers(const QString& folder) {
+    return QDir(folder).entryList({".make-disc-*"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
 
 QString Describe(const TRun& run) {
     return QStringLiteral("exit %1\nstdout:\n%2\nstderr:\n%3").arg(run.Exit).arg(run.Out, run.Err);
@@ -333,8 +358,12 @@ TEST(MakeDiscTest, UnreadablePhotosAreReportedSkippedAndTheRestRenumbered) {
     const QString disc = temp.Path() + "disc/";
     const TRun run = RunTool({"--photos", photos, "--sizes", "Small", "--program", WriteFakeProgram(temp), disc});
     ASSERT_EQ(run.Exit, 0) << Describe(run).toStdString();
-    EXPECT_TRUE(run.Err.contains("2.jpg")) << run.Err.toStdString();
-    EXPECT_TRUE(run.Err.contains("3.jpg")) << run.Err.toStdString();
+    // Named with the reason in the summary, and marked in the progress.
+    EXPECT_TRUE(run.Out.contains("left out (2):")) << run.Out.toStdString();
+    for (const char* name : {"2.jpg", "3.jpg"}) {
+        EXPECT_TRUE(run.Out.contains(photos + name + ": cannot be read")) << run.Out.toStdString();
+        EXPECT_TRUE(run.Err.contains(QStringLiteral(" %1 (left out)").arg(name))) << run.Err.toStdString();
+    }
     EXPECT_TRUE(run.Out.contains("roll My Trip: 2 photos")) << run.Out.toStdString();
     const QString small = disc + "Pictures/My Trip/Small/";
     EXPECT_EQ(Files(small), QStringList({"mytrip-1.jpg", "mytrip-2.jpg"}));
@@ -350,8 +379,8 @@ TEST(MakeDiscTest, NothingToMakeADiscFromFailsWithAMessage) {
         const char* Message;
     };
     const TCase cases[] = {
-        {"empty folder", "", "no JPEG"},
-        {"only other files", "notes.txt", "no JPEG"},
+        {"empty folder", "", "no photos"},
+        {"only other files", "notes.txt", "notes.txt: not a photo"},
         {"only unreadable JPEGs", "broken.jpg", "could be read"},
     };
     for (const TCase& c : cases) {
@@ -362,7 +391,7 @@ TEST(MakeDiscTest, NothingToMakeADiscFromFailsWithAMessage) {
         const TRun run = RunTool({"--photos", photos, "--program", WriteFakeProgram(temp), disc});
         EXPECT_EQ(run.Exit, 1) << c.Name << "\n" << Describe(run).toStdString();
         EXPECT_TRUE(run.Err.contains(QLatin1String(c.Message))) << c.Name << "\n" << run.Err.toStdString();
-        EXPECT_TRUE(Folders(disc + "Pictures").isEmpty()) << c.Name;
+        EXPECT_FALSE(QFileInfo::exists(disc)) << c.Name;
     }
     TTempFolder temp;
     const TRun missing = RunTool({"--photos", temp.Path() + "nowhere", temp.Path() + "disc"});
@@ -400,6 +429,212 @@ TEST(MakeDiscTest, NonEmptyTargetNeedsForce) {
     const TRun notFolder = RunTool(args + QStringList{"--force", file});
     EXPECT_EQ(notFolder.Exit, 1);
     EXPECT_TRUE(notFolder.Err.contains("not a folder")) << notFolder.Err.toStdString();
+}
+
+QByteArray EncodeWithQt(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(95);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+QImage Flat(int width, int height, QColor color, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(width, height, format);
+    image.fill(color);
+    return image;
+}
+
+TEST(MakeDiscTest, PngTiffAndProfiledPhotosAreTakenAndEveryOtherFileIsNamed) {
+    REQUIRE_TOOL();
+    TTempFolder temp;
+    const QString photos = temp.Make("Lab");
+    // Left half blue, right half transparent.
+    QImage png = Flat(200, 150, Qt::transparent, QImage::Format_ARGB32);
+    QPainter(&png).fillRect(0, 0, 100, 150, QColor(40, 120, 200));
+    temp.Write("Lab/1 flat.png", EncodeWithQt(png, "png"));
+    temp.Write("Lab/2 scan.tiff", EncodeWithQt(Flat(200, 150, QColor(200, 90, 40)), "tiff"));
+    // A Display P3 photo: the same numbers mean another colour in sRGB.
+    const QColor p3(220, 100, 70);  // inside sRGB, so no channel is clipped
+    QImage wide = Flat(200, 150, p3);
+    wide.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    const QByteArray wideJpeg = EncodeWithQt(wide, "jpeg");
+    ASSERT_FALSE(QImage::fromData(wideJpeg).colorSpace() == QColorSpace(QColorSpace::SRgb));
+    temp.Write("Lab/3 wide.jpg", wideJpeg);
+    temp.Write("Lab/4 broken.jpg", "not a picture at all");
+    temp.Write("Lab/.hidden.jpg", "ignored");
+
+    struct TLeft {
+        const char* File;
+        QByteArray Bytes;
+        const char* Reason;
+    };
+    const TLeft left[] = {
+        {"4 broken.jpg", {}, "cannot be read"},
+        {"IMG_0001.HEIC", "....ftypheic", "HEIC/HEIF photo"},
+        {"IMG_0002.CR2", "II*\0\x10\0\0\0CR", "camera RAW file"},
+        {"clip.mov", "....ftypqt  ", "a video"},
+        {"notes.txt", "shopping list", "not a photo"},
+        {"old.bmp", EncodeWithQt(Flat(8, 8, Qt::red), "bmp"), "BMP picture"},
+    };
+    for (const TLeft& l : left)
+        if (!l.Bytes.isEmpty()) temp.Write(QStringLiteral("Lab/") + l.File, l.Bytes);
+
+    const QString disc = temp.Path() + "disc/";
+    const TRun run = RunTool({"--photos", photos, "--sizes", "Small", "-j", "1", "--program", WriteFakeProgram(temp), disc});
+    ASSERT_EQ(run.Exit, 0) << Describe(run).toStdString();
+    EXPECT_TRUE(run.Out.contains("roll Lab: 3 photos")) << run.Out.toStdString();
+
+    // One progress line per photo, the unreadable one marked.
+    for (const char* line : {"[Lab] 1/4 1 flat.png\n", "[Lab] 2/4 2 scan.tiff\n", "[Lab] 3/4 3 wide.jpg\n",
+                             "[Lab] 4/4 4 broken.jpg (left out)\n"})
+        EXPECT_TRUE(run.Err.contains(QLatin1String(line))) << line << "\n" << run.Err.toStdString();
+
+    EXPECT_TRUE(run.Out.contains(QStringLiteral("left out (%1):").arg(std::size(left)))) << run.Out.toStdString();
+    for (const TLeft& l : left)
+        EXPECT_TRUE(run.Out.contains(QStringLiteral("  %1%2: %3").arg(photos, l.File, l.Reason)))
+            << l.File << "\n" << run.Out.toStdString();
+    EXPECT_FALSE(run.Out.contains(".hidden.jpg"));
+    const QStringList lines = run.Out.trimmed().split('\n');
+    EXPECT_TRUE(QRegularExpression("^disc size: [0-9.]+ MB, fits a CD \\(737\\.3 MB\\)$").match(lines.last()).hasMatch())
+        << lines.last().toStdString();
+
+    const QString small = disc + "Pictures/Lab/Small/";
+    EXPECT_EQ(Files(small), QStringList({"lab-1.jpg", "lab-2.jpg", "lab-3.jpg"}));
+    const QImage fromPng(small + "lab-1.jpg"), fromTiff(small + "lab-2.jpg"), fromWide(small + "lab-3.jpg");
+    EXPECT_TRUE(ColorNear(MeanColor(fromPng, {10, 10, 80, 130}), QColor(40, 120, 200), 6));
+    EXPECT_TRUE(ColorNear(MeanColor(fromPng, {110, 10, 80, 130}), Qt::white, 6)) << "transparency laid on white";
+    EXPECT_TRUE(ColorNear(MeanColor(fromTiff, {10, 10, 180, 130}), QColor(200, 90, 40), 6));
+
+    const QColor srgb = QColorSpace(QColorSpace::DisplayP3).transformationToColorSpace(QColorSpace::SRgb).map(p3);
+    ASSERT_FALSE(ColorNear(srgb, p3, 15)) << "the test colour must move in the conversion";
+    const QColor got = MeanColor(fromWide, {10, 10, 180, 130});
+    EXPECT_TRUE(ColorNear(got, srgb, 6)) << got.name().toStdString() << " expected " << srgb.name().toStdString();
+}
+
+TEST(MakeDiscTest, ForceRerunWithFewerPhotosAndSizesLeavesNoStaleFile) {
+    REQUIRE_TOOL();
+    TTempFolder temp;
+    const QString photos = temp.Make("photos");
+    temp.Make("photos/Trip");
+    for (int i = 1; i <= 4; ++i)
+        ASSERT_TRUE(WriteTestJpeg(photos + QStringLiteral("Trip/%1.jpg").arg(i), MakePhotoLikeImage(120, 80, i)));
+    temp.Make("photos/Zoo");
+    ASSERT_TRUE(WriteTestJpeg(photos + "Zoo/z.jpg", MakePhotoLikeImage(80, 120, 9)));
+    const QString disc = temp.Path() + "disc/";
+    const QString program = WriteFakeProgram(temp);
+    const TRun first = RunTool({"--photos", photos, "--sizes", "Tiny,Thumb,Small", "--program", program, disc});
+    ASSERT_EQ(first.Exit, 0) << Describe(first).toStdString();
+    ASSERT_EQ(Files(disc + "Pictures/Trip/Small").size(), 4);
+
+    // The author's own files beside the disc's trees stay.
+    temp.Write("disc/readme.txt", "my disc");
+    temp.Write("disc/Extras/info.txt", "more");
+    QFile::remove(photos + "Trip/3.jpg");
+    QFile::remove(photos + "Trip/4.jpg");
+    QDir(photos + "Zoo").removeRecursively();
+    const TRun again = RunTool({"--photos", photos, "--sizes", "Tiny", "--program", program, "--force", disc});
+    ASSERT_EQ(again.Exit, 0) << Describe(again).toStdString();
+
+    const QStringList owned = {"Pictures/Trip/Tiny/trip-1.jpg", "Pictures/Trip/Tiny/trip-2.jpg",
+                               "Viewer/LMR/Lumora.ini", "Viewer/LMR/lumora", "Viewer/LMR/make-disc.txt"};
+    EXPECT_EQ(Snapshot(disc).keys(), QStringList({"Extras/info.txt"}) + owned + QStringList({"readme.txt"}));
+    EXPECT_EQ(Folders(disc + "Pictures"), QStringList({"Trip"}));
+    EXPECT_EQ(Folders(disc + "Pictures/Trip"), QStringList({"Tiny"}));
+    EXPECT_EQ(ReadFileBytes(disc + "readme.txt"), QByteArray("my disc"));
+    QStringList listed = QString::fromUtf8(ReadFileBytes(disc + "Viewer/LMR/make-disc.txt")).split('\n', Qt::SkipEmptyParts);
+    listed.removeIf([](const QString& line) { return line.startsWith('#'); });
+    EXPECT_EQ(listed, owned);
+    EXPECT_EQ(Leftovers(temp.Path()), QStringList());
+}
+
+TEST(MakeDiscTest, ForceChangesNothingWhenTheTreesHoldWhatItDidNotWrite) {
+    REQUIRE_TOOL();
+    struct TCase {
+        const char* Name;
+        std::function<void(const TTempFolder&, const QString& disc)> Add;
+        const char* Named;  // in the message
+    };
+    const TCase cases[] = {
+        {"a note in a roll folder", [](const TTempFolder& t, const QString&) { t.Write("disc/Pictures/Coast 2019/notes.txt", "x"); },
+         "Pictures/Coast 2019/notes.txt"},
+        {"a file beside the viewer", [](const TTempFolder& t, const QString&) { t.Write("disc/Viewer/LMR/skin.ini", "x"); },
+         "Viewer/LMR/skin.ini"},
+        {"an empty folder", [](const TTempFolder& t, const QString&) { t.Make("disc/Pictures/Mine"); }, "Pictures/Mine/"},
+        {"a link in a size folder",
+         [](const TTempFolder& t, const QString& disc) {
+             QFile::link(t.Write("elsewhere.jpg", "mine"), disc + "Pictures/Coast 2019/Tiny/extra.jpg");
+         },
+         "Pictures/Coast 2019/Tiny/extra.jpg"},
+        {"trees without the tool's list",
+         [](const TTempFolder&, const QString& disc) { QFile::remove(disc + "Viewer/LMR/make-disc.txt"); }, "Pictures/"},
+    };
+    for (const TCase& c : cases) {
+        TTempFolder temp;
+        const QString disc = temp.Path() + "disc/";
+        const QStringList args = {"--rolls", "1", "--frames", "1", "--sizes", "Tiny", "--program", WriteFakeProgram(temp)};
+        ASSERT_EQ(RunTool(args + QStringList{disc}).Exit, 0) << c.Name;
+        c.Add(temp, disc);
+        const auto before = Snapshot(disc);
+        const TRun run = RunTool(args + QStringList{"--force", disc});
+        EXPECT_EQ(run.Exit, 1) << c.Name << "\n" << Describe(run).toStdString();
+        EXPECT_TRUE(run.Err.contains(QStringLiteral("\n  %1\n").arg(c.Named))) << c.Name << "\n" << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.contains("nothing was changed")) << c.Name;
+        EXPECT_EQ(Snapshot(disc), before) << c.Name;
+        EXPECT_EQ(Leftovers(temp.Path()), QStringList()) << c.Name;
+    }
+}
+
+TEST(MakeDiscTest, AFailedOrInterruptedBuildLeavesTheDiscFolderAsItWas) {
+    REQUIRE_TOOL();
+    struct TCase {
+        const char* Name;
+        bool Existing;     // a disc is there before
+        bool Interrupt;    // stopped with TERM after the first photo; else no photo can be read
+    };
+    const TCase cases[] = {
+        {"unreadable photos over a disc", true, false},
+        {"unreadable photos into a new folder", false, false},
+        {"interrupted over a disc", true, true},
+        {"interrupted into a new folder", false, true},
+    };
+    for (const TCase& c : cases) {
+        TTempFolder temp;
+        const QString program = WriteFakeProgram(temp);
+        const QString disc = temp.Path() + "new/sub/disc/";
+        if (c.Existing) {
+            const TRun made = RunTool({"--rolls", "2", "--frames", "2", "--sizes", "Tiny", "--program", program, disc});
+            ASSERT_EQ(made.Exit, 0) << c.Name << "\n" << Describe(made).toStdString();
+        }
+        const auto before = Snapshot(temp.Path() + "new");
+        TRun run;
+        if (c.Interrupt) {
+            QProcess process;
+            process.start(ToolPath(), {"--rolls", "1", "--frames", "200", "-j", "1", "--program", program, "--force", disc});
+            process.setReadChannel(QProcess::StandardError);
+            ASSERT_TRUE(process.waitForStarted(30000)) << c.Name;
+            QByteArray err;
+            while (!err.contains("] 1/200") && process.waitForReadyRead(60000)) err += process.readAllStandardError();
+            ASSERT_TRUE(err.contains("] 1/200")) << c.Name << "\n" << err.toStdString();
+            process.terminate();
+            ASSERT_TRUE(process.waitForFinished(120000)) << c.Name;
+            run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+            run.Err = QString::fromLocal8Bit(err + process.readAllStandardError());
+            EXPECT_TRUE(run.Err.contains("interrupted")) << c.Name << "\n" << run.Err.toStdString();
+        } else {
+            const QString photos = temp.Make("photos");
+            temp.Write("photos/broken.jpg", "garbage");
+            run = RunTool({"--photos", photos, "--program", program, "--force", disc});
+        }
+        EXPECT_EQ(run.Exit, 1) << c.Name << "\n" << Describe(run).toStdString();
+        EXPECT_TRUE(run.Err.contains(c.Existing ? "nothing was changed" : "no disc was written"))
+            << c.Name << "\n" << run.Err.toStdString();
+        EXPECT_EQ(Snapshot(temp.Path() + "new"), before) << c.Name;
+        // A new disc's folders above it go too, when the run made them.
+        EXPECT_EQ(QFileInfo::exists(temp.Path() + "new"), c.Existing) << c.Name;
+        EXPECT_EQ(Leftovers(temp.Path() + "new/sub"), QStringList()) << c.Name;
+    }
 }
 
 } // namespace

@@ -3,25 +3,33 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
+#include <QImageReader>
 #include <algorithm>
 #include <cmath>
 
 namespace MakeDisc {
 
-int LevelIndexByName(const QString& name) {
-    for (int i = 0; i < LevelCount; ++i)
-        if (name.compare(QLatin1String(LevelBoxes[i].Name), Qt::CaseInsensitive) == 0) return i;
-    return -1;
+TLevelSet AllLevels() {
+    TLevelSet all;
+    for (int level = FirstLevel; level <= LastLevel; ++level) all.Include(level);
+    return all;
 }
 
-QSize LevelBox(int index, bool portrait) {
-    const TLevelBox& box = LevelBoxes[index];
-    return portrait ? QSize(box.Height, box.Width) : QSize(box.Width, box.Height);
+TLevel LevelByName(const QString& name) {
+    for (int level = FirstLevel; level <= LastLevel; ++level)
+        if (name.compare(QLatin1String(SizeFolderNames[size_t(level)]), Qt::CaseInsensitive) == 0)
+            return TLevel(level);
+    return 0;
 }
 
-QSize FitIntoLevel(QSize source, int index) {
+QSize LevelBox(TLevel level, bool portrait) {
+    const auto& box = LevelBoxes[level];
+    return portrait ? QSize(box[1], box[0]) : QSize(box[0], box[1]);
+}
+
+QSize FitIntoLevel(QSize source, TLevel level) {
     if (source.width() <= 0 || source.height() <= 0) return {};
-    const QSize box = LevelBox(index, source.height() > source.width());
+    const QSize box = LevelBox(level, source.height() > source.width());
     if (source.width() <= box.width() && source.height() <= box.height()) return source;
     const double scale = std::min(double(box.width()) / source.width(),
                                   double(box.height()) / source.height());
@@ -67,19 +75,19 @@ struct TDemoRoll {
     const char* Name;
     const char* Prefix;
     TScene Scene;
-    TLevelMask Missing;
+    bool LacksSome;  // no Medium and no ExLarge
 };
 
 // The second roll lacks two size folders so that the viewer's zoom has a gap
 // to step over.
 const TDemoRoll DemoRolls[] = {
-    {"Coast 2019", "coast", TScene::Coast, 0},
-    {"City Walk", "city", TScene::City, LevelBit(3) | LevelBit(5)},
-    {"Garden", "garden", TScene::Garden, 0},
-    {"Mountain Trail", "mount", TScene::Mountain, 0},
-    {"Harbour Lights", "harbour", TScene::Coast, 0},
-    {"Old Town", "town", TScene::City, 0},
-    {"Autumn Park", "park", TScene::Garden, 0},
+    {"Coast 2019", "coast", TScene::Coast, false},
+    {"City Walk", "city", TScene::City, true},
+    {"Garden", "garden", TScene::Garden, false},
+    {"Mountain Trail", "mount", TScene::Mountain, false},
+    {"Harbour Lights", "harbour", TScene::Coast, false},
+    {"Old Town", "town", TScene::City, false},
+    {"Autumn Park", "park", TScene::Garden, false},
 };
 constexpr int DemoRollCount = int(sizeof(DemoRolls) / sizeof(DemoRolls[0]));
 
@@ -114,7 +122,7 @@ TDemoFrame MakeDemoFrame(const TDemoRoll& roll, const QString& rollName, const Q
     f.Scene = roll.Scene;
     f.Seed = unsigned(rollIndex) * 7919u + unsigned(frameIndex) * 104729u + 17u;
     f.Portrait = (frameIndex + rollIndex) % 5 == 2;
-    const QSize size = LevelBox(LevelCount - 1, f.Portrait);
+    const QSize size = LevelBox(LastLevel, f.Portrait);
     const int side = std::min(size.width(), size.height());
     const double margin = side * 0.045;
     f.RollLabel = TextPath(rollName, int(side * 0.1), QPointF(margin, margin), false);
@@ -137,10 +145,14 @@ QList<TRollPlan> MakeDemoPlan(const TDemoOptions& options) {
             roll.Name = QStringLiteral("Roll %1").arg(r + 1);
             roll.Prefix = QStringLiteral("roll%1").arg(r + 1);
         }
-        roll.Levels = options.Levels & ~demo.Missing;
+        roll.Levels = {};
+        for (int level = FirstLevel; level <= LastLevel; ++level) {
+            const bool lacking = demo.LacksSome && (level == 4 || level == 6);
+            if (options.Levels.Contains(level) && !lacking) roll.Levels.Include(level);
+        }
         // A roll asked only for sizes it lacks still gets them: a roll without
         // any size folder would show no photos.
-        if (roll.Levels == 0) roll.Levels = options.Levels;
+        if (roll.Levels.IsEmpty()) roll.Levels = options.Levels;
 
         static const int defaultCounts[] = {14, 12, 16};
         const int count = options.Frames > 0 ? options.Frames : defaultCounts[r % 3];
@@ -189,19 +201,67 @@ int NaturalCompare(const QString& a, const QString& b) {
 
 namespace {
 
-QStringList JpegFilesIn(const QDir& dir) {
-    // Name filters ignore case, so IMG_0001.JPG counts too; hidden files do not.
-    QStringList files =
-        dir.entryList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files);
-    std::sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
+template <size_t N>
+bool OneOf(const QString& suffix, const char* const (&list)[N]) {
+    return std::any_of(std::begin(list), std::end(list),
+                       [&](const char* s) { return suffix == QLatin1String(s); });
+}
+
+const char* const PhotoSuffixes[] = {"jpg", "jpeg", "jpe", "jfif", "png", "tif", "tiff"};
+const char* const HeifSuffixes[] = {"heic", "heif", "hif", "avif"};
+const char* const RawSuffixes[] = {"3fr", "arw", "cr2", "cr3", "crw", "dcr", "dng", "erf", "iiq",
+                                   "kdc", "mef", "mos", "mrw", "nef", "nrw", "orf", "pef", "raf",
+                                   "raw", "rw2", "rwl", "sr2", "srf", "srw", "x3f"};
+const char* const VideoSuffixes[] = {"3gp", "avi", "m2ts", "m4v", "mkv", "mov", "mp4", "mpg", "mts", "wmv"};
+
+// Why a file is not taken, in words a person can act on.
+QString LeftOutReason(const QFileInfo& file) {
+    const QString suffix = file.suffix().toLower();
+    if (OneOf(suffix, HeifSuffixes)) return QStringLiteral("HEIC/HEIF photo, not readable here: export it as JPEG");
+    if (OneOf(suffix, RawSuffixes)) return QStringLiteral("camera RAW file: export it as JPEG, PNG or TIFF");
+    if (OneOf(suffix, VideoSuffixes)) return QStringLiteral("a video, not a photo");
+    // Look inside: a picture in another format, or one under a wrong name.
+    const QByteArray format = QImageReader::imageFormat(file.absoluteFilePath()).toUpper();
+    if (format == "JPEG" || format == "PNG" || format == "TIFF")
+        return QStringLiteral("a %1 picture under another name: rename it to end in .%2")
+            .arg(QString::fromLatin1(format), QString::fromLatin1(format == "JPEG" ? "jpg" : format.toLower()));
+    if (!format.isEmpty())
+        return QStringLiteral("%1 picture: only JPEG, PNG and TIFF files are taken").arg(QString::fromLatin1(format));
+    return QStringLiteral("not a photo");
+}
+
+// The photos of Dir in name order; every other file and every sub-folder
+// (when SubFoldersLeftOut) goes to LeftOut.
+QStringList PhotosIn(const QDir& dir, bool subFoldersLeftOut, QList<TLeftOut>& leftOut) {
+    // Hidden files (".DS_Store", "._IMG_0001.jpg") are never photos of the roll.
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | (subFoldersLeftOut ? QDir::Dirs : QDir::Filters()) |
+                                                        QDir::NoDotAndDotDot,
+                                                    QDir::NoSort);
+    QStringList photos;
+    QList<QFileInfo> others;
+    for (const QFileInfo& entry : entries) {
+        if (entry.isFile() && IsPhotoFileName(entry.fileName())) photos << entry.fileName();
+        else others << entry;
+    }
+    const auto byName = [](const QString& a, const QString& b) {
         const int c = NaturalCompare(a, b);
         return c != 0 ? c < 0 : a < b;
-    });
-    return files;
+    };
+    std::sort(photos.begin(), photos.end(), byName);
+    std::sort(others.begin(), others.end(),
+              [&](const QFileInfo& a, const QFileInfo& b) { return byName(a.fileName(), b.fileName()); });
+    for (const QFileInfo& other : others) {
+        if (other.isDir())
+            leftOut << TLeftOut{other.absoluteFilePath() + '/',
+                                QStringLiteral("a folder inside a roll folder: only one level of sub-folders becomes rolls")};
+        else
+            leftOut << TLeftOut{other.absoluteFilePath(), LeftOutReason(other)};
+    }
+    return photos;
 }
 
 TRollPlan PhotoRoll(const QString& name, const QDir& dir, const QStringList& files,
-                    TLevelMask levels, int variants) {
+                    TLevelSet levels, int variants) {
     TRollPlan roll;
     roll.Name = name;
     roll.Prefix = RollPrefix(name);
@@ -219,45 +279,50 @@ TRollPlan PhotoRoll(const QString& name, const QDir& dir, const QStringList& fil
 
 } // namespace
 
-QList<TRollPlan> MakePhotoPlan(const QString& folder, TLevelMask levels, int variants,
-                               QString& error) {
-    QList<TRollPlan> plan;
-    error.clear();
+bool IsPhotoFileName(const QString& name) {
+    return OneOf(QFileInfo(name).suffix().toLower(), PhotoSuffixes);
+}
+
+TPhotoPlan MakePhotoPlan(const QString& folder, TLevelSet levels, int variants) {
+    TPhotoPlan plan;
     const QFileInfo info(folder);
     if (!info.exists()) {
-        error = QStringLiteral("photos folder %1 does not exist").arg(folder);
+        plan.Error = QStringLiteral("photos folder %1 does not exist").arg(folder);
         return plan;
     }
     if (!info.isDir()) {
-        error = QStringLiteral("%1 is not a folder").arg(folder);
+        plan.Error = QStringLiteral("%1 is not a folder").arg(folder);
         return plan;
     }
     const QDir dir(info.absoluteFilePath());
+    const QStringList own = PhotosIn(dir, false, plan.LeftOut);
     // One level of sub-folders only: rolls are flat folders of photos.
-    const QStringList subFolders =
-        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    QStringList subFolders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+    std::sort(subFolders.begin(), subFolders.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
     for (const QString& sub : subFolders) {
         const QDir subDir(dir.absoluteFilePath(sub));
-        const QStringList files = JpegFilesIn(subDir);
-        if (!files.isEmpty()) plan << PhotoRoll(sub, subDir, files, levels, variants);
+        const QStringList files = PhotosIn(subDir, true, plan.LeftOut);
+        if (!files.isEmpty()) plan.Rolls << PhotoRoll(sub, subDir, files, levels, variants);
     }
-    const QStringList own = JpegFilesIn(dir);
     if (!own.isEmpty()) {
         QString name = dir.dirName();
         if (name.isEmpty() || name == QLatin1String("/")) name = QStringLiteral("Photos");
         // The viewer finds rolls by name ignoring case; keep the names apart.
         const auto taken = [&](const QString& n) {
-            return std::any_of(plan.begin(), plan.end(), [&](const TRollPlan& r) {
+            return std::any_of(plan.Rolls.begin(), plan.Rolls.end(), [&](const TRollPlan& r) {
                 return r.Name.compare(n, Qt::CaseInsensitive) == 0;
             });
         };
         const QString base = name;
         for (int n = 2; taken(name); ++n) name = QStringLiteral("%1 %2").arg(base).arg(n);
-        plan.prepend(PhotoRoll(name, dir, own, levels, variants));
+        plan.Rolls.prepend(PhotoRoll(name, dir, own, levels, variants));
     }
-    if (plan.isEmpty())
-        error = QStringLiteral("no JPEG files (*.jpg, *.jpeg) in %1 or in its sub-folders")
-                    .arg(dir.absolutePath());
+    if (plan.Rolls.isEmpty())
+        plan.Error = QStringLiteral("no photos (JPEG, PNG or TIFF files) in %1 or in its sub-folders")
+                         .arg(dir.absolutePath());
     return plan;
 }
 

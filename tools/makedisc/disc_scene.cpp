@@ -267,7 +267,7 @@ void DrawLabel(QPainter& p, const QPainterPath& path, double outline) {
 } // namespace
 
 QImage DrawDemoScene(const TDemoFrame& frame) {
-    const QSize size = LevelBox(LevelCount - 1, frame.Portrait);
+    const QSize size = LevelBox(LastLevel, frame.Portrait);
     const double w = size.width(), h = size.height();
     QImage image(size, QImage::Format_RGB32);
     TRandom rnd(frame.Seed);

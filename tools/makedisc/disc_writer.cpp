@@ -3,9 +3,12 @@
 #include "platform/paths.h"
 #include "suite/iprot/iprot.h"
 #include "tools/makedisc/disc_scene.h"
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
+#include <QPainter>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -41,6 +44,29 @@ QImage ReadUprightPhoto(const QString& path, QString& error) {
     if (image.isNull()) {
         error = reader.errorString();
         return image;
+    }
+    // The disc's copies carry no colour profile, so viewers take them as
+    // sRGB: convert before the precision is cut to 8 bits.
+    const QColorSpace space = image.colorSpace();
+    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb)) {
+        image.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
+        if (image.isNull()) {
+            error = QStringLiteral("not enough memory to convert the colours");
+            return image;
+        }
+    }
+    if (image.hasAlphaChannel()) {
+        // Transparent parts would turn black in a JPEG; lay them on white.
+        QImage flat(image.size(), QImage::Format_RGB32);
+        if (flat.isNull()) {
+            error = QStringLiteral("not enough memory to convert the picture");
+            return flat;
+        }
+        flat.fill(Qt::white);
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, image);
+        painter.end();
+        image = std::move(flat);
     }
     // The result is upright: the disc's copies carry no orientation tag.
     image = image.convertToFormat(QImage::Format_RGB888);
@@ -98,8 +124,8 @@ struct TFrameResult {
     int Files = 0;
 };
 
-QString LevelFolder(const QString& rollFolder, int level) {
-    return rollFolder + QLatin1String(LevelBoxes[level].Name) + '/';
+QString LevelFolder(const QString& rollFolder, TLevel level) {
+    return rollFolder + SizeFolderOf(level);
 }
 
 QString SaveLevel(BITMAPHANDLE& bitmap, const QString& path, TVariant variant, int factor) {
@@ -119,6 +145,10 @@ QString SaveLevel(BITMAPHANDLE& bitmap, const QString& path, TVariant variant, i
     if (!Platform::WriteFileAtomically(path, file))
         return QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     return {};
+}
+
+bool Cancelled(const TWriteSettings& settings) {
+    return settings.Cancel != nullptr && settings.Cancel->load();
 }
 
 TFrameResult ProcessFrame(const TRollPlan& roll, const TFrameJob& job, const QString& rollFolder,
@@ -142,7 +172,7 @@ TFrameResult ProcessFrame(const TRollPlan& roll, const TFrameJob& job, const QSt
         picture = ReadUprightPhoto(job.Source, error);
         if (picture.isNull()) {
             result.Outcome = TOutcome::Skipped;
-            result.Message = QStringLiteral("%1: cannot read (%2), skipped").arg(job.Source, error);
+            result.Message = QStringLiteral("cannot be read: %1").arg(error);
             return result;
         }
     }
@@ -151,9 +181,9 @@ TFrameResult ProcessFrame(const TRollPlan& roll, const TFrameJob& job, const QSt
     BITMAPHANDLE current;
     current.Image = std::move(picture);
     current.BitsPerPixel = 24;
-    for (int level = LevelCount - 1; level >= 0; --level) {
-        if (!(roll.Levels & LevelBit(level))) continue;
-        if (stop.load()) {
+    for (TLevel level = LastLevel; level >= FirstLevel; --level) {
+        if (!roll.Levels.Contains(level)) continue;
+        if (stop.load() || Cancelled(settings)) {
             result.Message = QStringLiteral("stopped");
             return result;
         }
@@ -197,10 +227,11 @@ QString Renumber(const TRollPlan& roll, const QString& rollFolder,
         const QString to = roll.Prefix + '-' + QString::number(number) + QStringLiteral(".jpg");
         const QString& from = roll.Frames[int(i)].FileName;
         if (from == to) continue;
-        for (int level = 0; level < LevelCount; ++level) {
-            if (!(roll.Levels & LevelBit(level))) continue;
+        for (TLevel level = FirstLevel; level <= LastLevel; ++level) {
+            if (!roll.Levels.Contains(level)) continue;
             const QString folder = LevelFolder(rollFolder, level);
-            // std::rename replaces a stale file of that name left by an earlier run.
+            // The roll is written into a fresh folder and numbers only go down,
+            // so the new name is free.
             if (std::rename(QFile::encodeName(folder + from).constData(),
                             QFile::encodeName(folder + to).constData()) != 0)
                 return QStringLiteral("cannot rename %1 to %2: %3")
@@ -215,8 +246,8 @@ QString Renumber(const TRollPlan& roll, const QString& rollFolder,
 TRollReport WriteRoll(const TRollPlan& roll, const TWriteSettings& settings) {
     TRollReport report;
     const QString rollFolder = settings.PicturesFolder + roll.Name + '/';
-    for (int level = 0; level < LevelCount; ++level) {
-        if (!(roll.Levels & LevelBit(level))) continue;
+    for (TLevel level = FirstLevel; level <= LastLevel; ++level) {
+        if (!roll.Levels.Contains(level)) continue;
         if (!QDir().mkpath(LevelFolder(rollFolder, level))) {
             report.Failure = QStringLiteral("cannot create the folder %1").arg(LevelFolder(rollFolder, level));
             return report;
@@ -228,8 +259,11 @@ TRollReport WriteRoll(const TRollPlan& roll, const TWriteSettings& settings) {
     std::atomic<int> nextJob{0};
     std::atomic<bool> stop{false};
     TMemoryBudget budget(qint64(1536) << 20);
+    std::mutex progressMutex;
+    int done = 0;
     const auto worker = [&] {
         for (;;) {
+            if (Cancelled(settings)) stop = true;
             const int i = nextJob.fetch_add(1);
             if (i >= count || stop.load()) return;
             TFrameResult& r = results[size_t(i)];
@@ -238,7 +272,14 @@ TRollReport WriteRoll(const TRollPlan& roll, const TWriteSettings& settings) {
             } catch (const std::exception& e) {
                 r = TFrameResult{TOutcome::Failed, QStringLiteral("%1: %2").arg(roll.Frames[i].FileName, QString::fromLocal8Bit(e.what())), 0};
             }
-            if (r.Outcome == TOutcome::Failed) stop = true;
+            if (r.Outcome == TOutcome::Failed) {
+                stop = true;
+            } else if (settings.Progress) {
+                const TFrameJob& job = roll.Frames[i];
+                const QString name = job.IsDemo ? job.FileName : QFileInfo(job.Source).fileName();
+                std::lock_guard lock(progressMutex);
+                settings.Progress(++done, count, name, r.Outcome == TOutcome::Written);
+            }
         }
     };
     const int threads = std::clamp(settings.Threads, 1, std::max(count, 1));
@@ -251,13 +292,15 @@ TRollReport WriteRoll(const TRollPlan& roll, const TWriteSettings& settings) {
     }
 
     bool skipped = false;
-    for (const TFrameResult& r : results) {
+    for (int i = 0; i < count; ++i) {
+        const TFrameResult& r = results[size_t(i)];
         report.Files += r.Files;
         switch (r.Outcome) {
         case TOutcome::Written: ++report.Photos; break;
         case TOutcome::Skipped:
             skipped = true;
-            report.Skipped << r.Message;
+            report.Skipped << roll.Frames[i].Source;
+            report.SkipReasons << r.Message;
             break;
         case TOutcome::Failed:
             // Frames never started after a stop carry no message of their own.
@@ -272,8 +315,8 @@ TRollReport WriteRoll(const TRollPlan& roll, const TWriteSettings& settings) {
     if (skipped) report.Failure = Renumber(roll, rollFolder, results);
     if (report.Photos == 0) {
         // Only empty folders go; anything else in them is left alone.
-        for (int level = 0; level < LevelCount; ++level)
-            if (roll.Levels & LevelBit(level)) QDir().rmdir(LevelFolder(rollFolder, level));
+        for (TLevel level = FirstLevel; level <= LastLevel; ++level)
+            if (roll.Levels.Contains(level)) QDir().rmdir(LevelFolder(rollFolder, level));
         QDir().rmdir(rollFolder);
     }
     return report;
