@@ -276,9 +276,10 @@ TEST(ImagingFacade, PartlyReadablePicturesLoadWithAWarning) {
         ASSERT_EQ(LoadMemory(c.Data, bitmap), SUCCESS);
         EXPECT_EQ(QSize(bitmap.Width(), bitmap.Height()), photo.size());
         EXPECT_TRUE(L_LoadWarning().contains(c.Warning)) << L_LoadWarning().toStdString();
-        if (c.TopIntact)
+        if (c.TopIntact) {
             EXPECT_TRUE(ColorNear(MeanColor(bitmap.Image, QRect(0, 0, 200, 16)),
                                   MeanColor(photo, QRect(0, 0, 200, 16)), 8));
+        }
     }
     BITMAPHANDLE clean;
     ASSERT_EQ(LoadMemory(jpeg, clean), SUCCESS);
