@@ -6,10 +6,14 @@
 //   lumora-bench decode FILE [PASSES]       full decode through LoadPicture
 //   lumora-bench floor-decode FILE [PASSES] libjpeg-turbo full-size decode
 //   lumora-bench grid [PASSES]              icon container paints, 36 and 5,000 icons
+//   lumora-bench io DIR                     file opens and bytes read per load
 //
-// Every command makes one warm-up pass, then PASSES timed passes (default 7),
-// and prints the median as its last line.
+// Every timing command makes one warm-up pass, then PASSES timed passes
+// (default 7), and prints the median as its last line. The floor commands run
+// every pass twice and keep the faster, so the floor is the best libjpeg-turbo
+// can do here, not a typical run.
 #include "bench/grid.h"
+#include "bench/io.h"
 #include "collection/thumbnail.h"
 #include "imaging/ilib.h"
 #include "imaging/loading.h"
@@ -37,20 +41,26 @@ double Median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-// Milliseconds per item of Work over Items, median of Passes passes.
-double TimePerItem(const QStringList& items, int passes, const std::function<bool(const QString&)>& work) {
+// Milliseconds per item of Work over Items, median of Passes passes; with
+// KeepFaster each pass runs twice and the faster run counts.
+double TimePerItem(const QStringList& items, int passes, const std::function<bool(const QString&)>& work,
+                   bool keepFaster = false) {
     for (const QString& f : items) work(f);  // warm-up: file cache, allocator, code
     std::vector<double> perPass;
     for (int p = 0; p < passes; ++p) {
-        auto t0 = Clock::now();
-        for (const QString& f : items) {
-            if (!work(f)) {
-                std::fprintf(stderr, "failed: %s\n", qPrintable(f));
-                std::exit(1);
+        double best = -1;
+        for (int run = 0; run < (keepFaster ? 2 : 1); ++run) {
+            auto t0 = Clock::now();
+            for (const QString& f : items) {
+                if (!work(f)) {
+                    std::fprintf(stderr, "failed: %s\n", qPrintable(f));
+                    std::exit(1);
+                }
             }
+            const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+            if (best < 0 || ms < best) best = ms;
         }
-        double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        perPass.push_back(ms / items.size());
+        perPass.push_back(best / items.size());
         std::printf("pass %d: %.3f ms/item\n", p + 1, perPass.back());
     }
     return Median(perPass);
@@ -71,8 +81,11 @@ struct ErrorMgr {
 void OnJpegError(j_common_ptr cinfo) { longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1); }
 
 // The floor: read the file, decode with libjpeg-turbo to RGB at the smallest
-// M/8 scale whose shorter side stays >= MinShortSide (0: full size).
-bool FloorDecode(const QString& path, int minShortSide, std::vector<unsigned char>& pixels) {
+// M/8 scale whose shorter side stays >= MinShortSide (0: full size), 16 rows
+// per call. With CentreCut only the middle square is decoded: the columns
+// outside it are cropped away and the rows above it skipped, and decoding
+// stops at its last row.
+bool FloorDecode(const QString& path, int minShortSide, bool centreCut, std::vector<unsigned char>& pixels) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
     QByteArray data = f.readAll();
@@ -92,7 +105,7 @@ bool FloorDecode(const QString& path, int minShortSide, std::vector<unsigned cha
         unsigned shortSide = std::min(cinfo.image_width, cinfo.image_height);
         cinfo.scale_denom = 8;
         cinfo.scale_num = 8;
-        for (unsigned num = 1; num <= 8; ++num) {
+        for (unsigned num = 1; num <= 8; num *= 2) {
             if ((shortSide * num + 7) / 8 >= unsigned(minShortSide)) {
                 cinfo.scale_num = num;
                 break;
@@ -100,15 +113,27 @@ bool FloorDecode(const QString& path, int minShortSide, std::vector<unsigned cha
         }
     }
     jpeg_start_decompress(&cinfo);
-    size_t stride = size_t(cinfo.output_width) * 3;
-    pixels.resize(stride * cinfo.output_height);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[16];
-        for (int i = 0; i < 16; ++i)
-            rows[i] = pixels.data() + stride * std::min<size_t>(cinfo.output_scanline + i, cinfo.output_height - 1);
-        jpeg_read_scanlines(&cinfo, rows, 16);
+    JDIMENSION top = 0, rows = cinfo.output_height;
+    if (centreCut) {
+        const JDIMENSION w = cinfo.output_width, h = cinfo.output_height;
+        if (w > h) {
+            JDIMENSION left = (w - h) / 2, width = w - 2 * left;
+            jpeg_crop_scanline(&cinfo, &left, &width);
+        } else if (h > w) {
+            top = (h - w) / 2;
+            rows = h - 2 * top;
+        }
     }
-    jpeg_finish_decompress(&cinfo);
+    if (top > 0) jpeg_skip_scanlines(&cinfo, top);
+    size_t stride = size_t(cinfo.output_width) * 3;
+    pixels.resize(stride * rows);
+    JDIMENSION done = 0;
+    while (done < rows) {
+        JSAMPROW out[16];
+        for (int i = 0; i < 16; ++i) out[i] = pixels.data() + stride * std::min<size_t>(done + i, rows - 1);
+        done += jpeg_read_scanlines(&cinfo, out, std::min<JDIMENSION>(16, rows - done));
+    }
+    jpeg_abort_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
@@ -119,7 +144,8 @@ int Usage() {
                  "       lumora-bench floor-thumbs DIR [PASSES]\n"
                  "       lumora-bench decode FILE [PASSES]\n"
                  "       lumora-bench floor-decode FILE [PASSES]\n"
-                 "       lumora-bench grid [PASSES]\n");
+                 "       lumora-bench grid [PASSES]\n"
+                 "       lumora-bench io DIR\n");
     return 2;
 }
 
@@ -128,6 +154,7 @@ int Usage() {
 int main(int argc, char** argv) {
     // The grid benchmark paints widgets and needs a QApplication of its own.
     if (argc >= 2 && QByteArray(argv[1]) == "grid") return RunGridBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "io") return RunIoBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];
@@ -149,7 +176,8 @@ int main(int argc, char** argv) {
                 return t && t->GetSize() == QSize(ThumbnailSize, ThumbnailSize);
             });
         else
-            ms = TimePerItem(files, passes, [&](const QString& f) { return FloorDecode(f, ThumbnailSize, pixels); });
+            ms = TimePerItem(files, passes,
+                             [&](const QString& f) { return FloorDecode(f, ThumbnailSize, true, pixels); }, true);
         std::printf("%s: %.3f ms/photo\n", qPrintable(cmd), ms);
         return 0;
     }
@@ -164,7 +192,7 @@ int main(int argc, char** argv) {
                 return LoadPicture(f, 0, false, error, info) != nullptr;
             });
         else
-            ms = TimePerItem(one, passes, [&](const QString& f) { return FloorDecode(f, 0, pixels); });
+            ms = TimePerItem(one, passes, [&](const QString& f) { return FloorDecode(f, 0, false, pixels); }, true);
         std::printf("%s: %.3f ms\n", qPrintable(cmd), ms);
         return 0;
     }
