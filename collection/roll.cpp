@@ -52,9 +52,13 @@ std::optional<qint64> FrameNumberOf(const QString& key) {
 
 namespace {
 
-QCollator IgnoringCaseCollator() {
-    QCollator collator;  // the user's locale
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+// One per thread: making a collator costs far more than a comparison.
+const QCollator& IgnoringCaseCollator() {
+    thread_local const QCollator collator = [] {
+        QCollator made;  // the user's locale
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
     return collator;
 }
 
@@ -353,7 +357,7 @@ void TRoll::Sort() {
             return;
         }
     }
-    const QCollator collator = IgnoringCaseCollator();
+    const QCollator& collator = IgnoringCaseCollator();
     std::vector<std::pair<QString, std::unique_ptr<TMedia>>> keyed;
     keyed.reserve(Media.size());
     for (auto& media : Media) {

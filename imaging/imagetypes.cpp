@@ -1,6 +1,7 @@
 // The image type table and what hangs off it: format rows and descriptions,
 // save support, the choice of save depth, comment slot names, Photo CD sizes.
 #include "imaging/loading.h"
+#include "shell/tracelog.h"
 #include <algorithm>
 #include <atomic>
 #include <initializer_list>
@@ -204,7 +205,14 @@ int ChooseSaveBits(const BITMAPHANDLE* handle, int row, TBitmapHandlePtr& conver
 int PCDResolution() { return CurrentPCDResolution.load(); }
 
 // Only the six Photo CD sizes exist; other values are taken as the nearest.
-int ChangePCDResolution(int value) { return CurrentPCDResolution.exchange(std::clamp(value, 0, 5)); }
+int ChangePCDResolution(int value) {
+    // A size the format does not have is refused, not bent to the nearest one.
+    if (value < 0 || value > 5) {
+        TraceLog::WarningMsg(QStringLiteral("Photo CD resolution %1 ignored: it must be 0..5").arg(value));
+        return CurrentPCDResolution.load();
+    }
+    return CurrentPCDResolution.exchange(value);
+}
 
 QSize PCDResolutionSize(int resolution) {
     static const QSize sizes[] = {{96, 64}, {192, 128}, {384, 256},

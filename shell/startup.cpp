@@ -87,3 +87,15 @@ TPictureFolder ResolvePictureFolder(TAppState& state) {
     state.FotavoLayout = false;
     return TPictureFolder::NotFound;
 }
+
+QString ResolveDiscAppName(TAppState& state) {
+    if (!state.InstanceMode) return QString();
+    const TIniFile viewerIni(ParentFolder(state.AppDir) + QStringLiteral("Fotavo/Fotavo.ini"));
+    QString name = viewerIni.ReadString(state.LanguageCode, QStringLiteral("AppName"), QString());
+    if (name.isEmpty())
+        name = viewerIni.ReadString(QStringLiteral("EN"), QStringLiteral("AppName"), QStringLiteral("Fotavo"));
+    // An [EN] AppName that is present but empty still leaves the user a name.
+    if (name.isEmpty()) name = QStringLiteral("Fotavo");
+    state.DiscAppName = name;
+    return name;
+}

@@ -45,6 +45,12 @@ enum class TPictureFolder {
     NotFound     // neither the picture folder nor "Rolls": NoImagesMessage, terminate
 };
 
+// The name of the disc's own viewer, for the return button when the program
+// was started by it: [LanguageCode] AppName of "Fotavo/Fotavo.ini" in the
+// folder above the program, else [EN] AppName, else "Fotavo". Sets
+// DiscAppName in instance mode only and returns it (empty otherwise).
+QString ResolveDiscAppName(TAppState& state);
+
 // Reads [Config] Installed, SlideshowCollage, Fotavo and PictureDirectory and
 // resolves PictureDir; on NotFound FotavoLayout is cleared. A program folder
 // with no folder above it to search finds nothing: NotFound.

@@ -141,9 +141,12 @@ TEST(PCDResolution, ChangeReturnsThePreviousValue) {
     EXPECT_EQ(PCDResolution(), 3);
     EXPECT_EQ(ChangePCDResolution(5), 3);
     EXPECT_EQ(PCDResolution(), 5);
-    EXPECT_EQ(ChangePCDResolution(9), 5);
-    EXPECT_EQ(PCDResolution(), 5);  // no such size: the largest
-    EXPECT_EQ(ChangePCDResolution(3), 5);
+    EXPECT_EQ(ChangePCDResolution(2), 5);
+    for (int none : {-1, 6, 9}) {
+        EXPECT_EQ(ChangePCDResolution(none), 2);
+        EXPECT_EQ(PCDResolution(), 2) << none << " is no size: refused";
+    }
+    EXPECT_EQ(ChangePCDResolution(3), 2);
     EXPECT_EQ(PCDResolutionSize(0), QSize(96, 64));
     EXPECT_EQ(PCDResolutionSize(3), QSize(768, 512));
     EXPECT_EQ(PCDResolutionSize(5), QSize(3072, 2048));

@@ -185,3 +185,29 @@ TEST_F(StartupTest, NoFolderAboveProgramFolder) {
     state.RollArgument = "Roll1";
     EXPECT_EQ(ResolvePictureFolder(state), TPictureFolder::NotFound);
 }
+
+TEST(ResolveDiscAppName, LanguageThenEnglishThenTheDefault) {
+    struct TCase {
+        const char* Ini;  // nullptr: no file
+        const char* Language;
+        const char* Expected;
+    } cases[] = {
+        {"[DE]\nAppName=Fotobetrachter\n[EN]\nAppName=Photo Viewer\n", "DE", "Fotobetrachter"},
+        {"[DE]\nAppName=Fotobetrachter\n[EN]\nAppName=Photo Viewer\n", "FR", "Photo Viewer"},
+        {"[DE]\nAppName=\n[EN]\nAppName=Photo Viewer\n", "DE", "Photo Viewer"},
+        {"[EN]\nAppName=\n", "EN", "Fotavo"},
+        {nullptr, "EN", "Fotavo"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Ini ? c.Ini : "(no file)");
+        TTempFolder disc;
+        if (c.Ini) disc.Write("Viewer/Fotavo/Fotavo.ini", c.Ini);
+        TAppState state;
+        state.AppDir = disc.Make("Viewer/LMR");
+        state.LanguageCode = c.Language;
+        EXPECT_EQ(ResolveDiscAppName(state), QString()) << "not started by the disc's viewer";
+        state.InstanceMode = true;
+        EXPECT_EQ(ResolveDiscAppName(state), c.Expected);
+        EXPECT_EQ(state.DiscAppName, c.Expected);
+    }
+}
