@@ -147,11 +147,15 @@ void TMedia::SetThumbnail(std::unique_ptr<TThumbnail> thumbnail) {
         }
     }
     Thumbnail = std::move(thumbnail);
+    FHasThumbnail.store(Thumbnail != nullptr);
 }
 
 void TMedia::LoadThumbnail() { SetThumbnail(MakeThumbnail()); }
 
-void TMedia::FreeThumbnail() { Thumbnail.reset(); }
+void TMedia::FreeThumbnail() {
+    Thumbnail.reset();
+    FHasThumbnail.store(false);
+}
 
 void TMedia::DrawThumbnail(QPainter& canvas, const QRect& rect) const {
     if (Thumbnail)
@@ -227,11 +231,14 @@ TRoll::TRoll(bool useSizeFolders, QString name, QString folder, TThumbnailEvent 
     : Name(std::move(name)),
       Folder(Platform::WithTrailingSlash(folder)),
       OnThumbnail(std::move(onThumbnail)),
-      UseSizeFolders(useSizeFolders) {}
+      UseSizeFolders(useSizeFolders),
+      FContext(std::make_unique<QObject>()) {}
 
 TRoll::~TRoll() {
-    // The loader thread (when there is one) is stopped by its owner before
-    // this point; tasks go first so that nothing refers to a freed photo.
+    // The loader stops first (it may be using a task and a photo), then the
+    // tasks go, so that nothing refers to a freed photo.
+    Loader.reset();
+    RollThumbCache().Remove(this);
     Tasks.clear();
     // The roll list writes first and tells the user of a failure; this is the
     // last chance for a roll freed any other way.
@@ -250,10 +257,54 @@ void TRoll::Prepare() {
         ScanFiles();
     }
     if (!Queued) {
+        RollThumbCache().Touch(this);
         SetSorted(true);
-        for (int i = 0; i < Count(); ++i) Tasks.push_back(std::make_unique<TTask>(Items(i), i));
+        {
+            // Behind any tasks still pending from before the thumbnails were freed.
+            std::lock_guard lock(TasksLock);
+            for (int i = 0; i < Count(); ++i) Tasks.push_back(std::make_unique<TTask>(Items(i), i));
+        }
         Queued = true;
     }
+}
+
+void TRoll::StartThumbLoader() {
+    {
+        std::lock_guard lock(TasksLock);
+        if (Tasks.empty()) return;
+    }
+    // A loader that ran out of tasks but has not been freed yet will not see
+    // the new ones: it makes way for a new loader.
+    if (Loader && Loader->Finished()) Loader.reset();
+    if (!Loader) {
+        Loader = std::make_unique<TThumbLoaderThread>(
+            *this, [this](TThumbLoaderThread* sender, TTask* task) { ThumbnailLoaded(sender, task); },
+            [this](TThumbLoaderThread* sender) { LoaderEnded(sender); });
+        Loader->Start();
+    } else if (Loader->Paused()) {
+        Loader->Resume();
+    }
+}
+
+void TRoll::PauseThumbLoader() {
+    if (Loader) Loader->Pause();
+}
+
+TLoaderPriority TRoll::LoaderPriority() const {
+    return Loader ? Loader->Priority() : QThread::IdlePriority;
+}
+
+void TRoll::SetLoaderPriority(TLoaderPriority priority) {
+    if (Loader) Loader->SetPriority(priority);
+}
+
+void TRoll::ThumbnailLoaded(TThumbLoaderThread*, TTask* task) {
+    if (OnThumbnail) OnThumbnail(task);
+}
+
+void TRoll::LoaderEnded(TThumbLoaderThread* sender) {
+    // The loader's thread has ended; the loader object goes with it.
+    if (Loader.get() == sender) Loader.reset();
 }
 
 QStringList TRoll::FileList() const {

@@ -3,6 +3,7 @@
 // one photo is one file in it. In the disc layout a roll folder holds up to
 // six size folders with the same file names; in the plain layout the photos
 // lie directly in the program folder.
+#include "collection/thumbloader.h"
 #include "collection/thumbnail.h"
 #include "imaging/iebitmap.h"
 #include <QPainter>
@@ -10,11 +11,14 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QObject>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -122,7 +126,8 @@ public:
     // loading errors to the caller.
     TIEBitmap* GetImage();
 
-    bool HasThumbnail() const { return Thumbnail != nullptr; }
+    // Any thread (the loader asks it as a hint; the main thread decides).
+    bool HasThumbnail() const { return FHasThumbnail.load(); }
     // The file a thumbnail is made from: the roll's smallest size folder (the
     // photo itself in the plain layout). Fixed once the roll is scanned.
     QString ThumbnailSource() const;
@@ -156,6 +161,10 @@ public:
 
 private:
     explicit TMedia(TRoll* roll) : Roll(roll) {}
+    // Mirrors Thumbnail != none for the loader thread, which must not read
+    // the pointer the main thread writes.
+    std::atomic<bool> FHasThumbnail{false};
+    friend class TRoll;
 };
 
 // One roll: a folder of photos, scanned once when it is first opened.
@@ -174,8 +183,11 @@ public:
     bool Scanned = false;
     bool Queued = false;
     TThumbnailEvent OnThumbnail;
-    std::deque<std::unique_ptr<TTask>> Tasks;    // consumed front first by the loader
-    TThumbLoaderThread* Loader = nullptr;        // the roll's loader thread, when running
+    // Consumed front first by the loader; appended by the main thread. Both
+    // sides hold TasksLock while they touch the list.
+    std::deque<std::unique_ptr<TTask>> Tasks;
+    std::mutex TasksLock;
+    std::unique_ptr<TThumbLoaderThread> Loader;  // the roll's loader thread, when there is one
     bool UseSizeFolders;
     TLevelSet SizesPresent;
     QString ThumbFolder;      // smallest size folder present, trailing "/"; empty when none
@@ -195,6 +207,17 @@ public:
     QStringList FileList() const;
     // Queued := false and every photo's thumbnail freed.
     void FreeThumbnails();
+
+    // The loader: started when there are tasks and none runs, resumed when
+    // paused; paused between two tasks. Main thread only.
+    void StartThumbLoader();
+    void PauseThumbLoader();
+    // The loader's priority; Idle when there is no loader. Setting it without
+    // a loader does nothing.
+    TLoaderPriority LoaderPriority() const;
+    void SetLoaderPriority(TLoaderPriority priority);
+    // Main-thread object the loader posts its notices to; they die with the roll.
+    QObject* Context() const { return FContext.get(); }
 
     bool Sorted() const { return FSorted; }
     // Setting it sorts the photos the first time.
@@ -222,7 +245,10 @@ public:
 
 private:
     void Sort();
+    void ThumbnailLoaded(TThumbLoaderThread* sender, TTask* task);
+    void LoaderEnded(TThumbLoaderThread* sender);
     bool FSorted = false;
+    std::unique_ptr<QObject> FContext;
 };
 
 // Index of the "name=value" line for Name in Lines (names ignore case); -1 when none.

@@ -133,7 +133,7 @@ void TMedia::Rotate(int delta) {
             // A thumbnail that cannot follow is dropped rather than shown wrongly.
             TraceLog::WarningMsg(QStringLiteral("Thumbnail of %1 not rotated: %2")
                                      .arg(FileName, e.Message()));
-            Thumbnail.reset();
+            FreeThumbnail();
         }
     }
     StoreRotation();

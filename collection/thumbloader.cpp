@@ -1,0 +1,164 @@
+#include "collection/thumbloader.h"
+#include "collection/roll.h"
+#include "imaging/loading.h"
+#include "shell/tracelog.h"
+#include <QCoreApplication>
+#include <QMetaObject>
+
+TThumbLoaderThread::TThumbLoaderThread(TRoll& roll, TLoadedEvent onLoaded, TEndedEvent onEnded)
+    : FRoll(roll), FOnLoaded(std::move(onLoaded)), FOnEnded(std::move(onEnded)),
+      FContext(std::make_unique<QObject>()) {}
+
+TThumbLoaderThread::~TThumbLoaderThread() {
+    {
+        std::lock_guard lock(FLock);
+        FStop = true;
+    }
+    FWake.notify_all();
+    if (FThread) FThread->wait();
+    // Hand-overs still queued die with their context, unrun.
+    FContext.reset();
+}
+
+void TThumbLoaderThread::Start() {
+    if (FThread) return;
+    // Everything the thread reads is set before it starts.
+    FThread.reset(QThread::create([this] { Run(); }));
+    FThread->start(FPriority);
+}
+
+void TThumbLoaderThread::Pause() {
+    std::lock_guard lock(FLock);
+    FPaused = true;
+}
+
+void TThumbLoaderThread::Resume() {
+    {
+        std::lock_guard lock(FLock);
+        FPaused = false;
+    }
+    FWake.notify_all();
+}
+
+bool TThumbLoaderThread::Paused() const {
+    std::lock_guard lock(FLock);
+    return FPaused;
+}
+
+bool TThumbLoaderThread::Finished() const {
+    std::lock_guard lock(FLock);
+    return FFinished;
+}
+
+TLoaderPriority TThumbLoaderThread::Priority() const {
+    std::lock_guard lock(FLock);
+    return FPriority;
+}
+
+void TThumbLoaderThread::SetPriority(TLoaderPriority priority) {
+    {
+        std::lock_guard lock(FLock);
+        FPriority = priority;
+    }
+    // Raising it again may be refused to an unprivileged process; the loader
+    // then stays where it was, which costs time, never correctness.
+    if (FThread && FThread->isRunning()) FThread->setPriority(priority);
+}
+
+bool TThumbLoaderThread::WaitWhilePaused() {
+    std::unique_lock lock(FLock);
+    FWake.wait(lock, [this] { return FStop || !FPaused; });
+    return !FStop;
+}
+
+bool TThumbLoaderThread::HandToMainThread(std::function<void()> work) {
+    // A blocking call to the main thread that the main thread can call off:
+    // the worker waits for "ran" or "stop", so destroying the loader on the
+    // main thread never waits for the main thread itself.
+    auto ran = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(FContext.get(), [this, ran, work = std::move(work)] {
+        {
+            std::lock_guard lock(FLock);
+            if (FStop) return;
+        }
+        work();
+        {
+            std::lock_guard lock(FLock);
+            *ran = true;
+        }
+        FWake.notify_all();
+    }, Qt::QueuedConnection);
+    std::unique_lock lock(FLock);
+    FWake.wait(lock, [&] { return FStop || *ran; });
+    return *ran;
+}
+
+void TThumbLoaderThread::Run() {
+    TraceScope trace("TThumbLoaderThread.Execute");
+    // A decode in progress stops within a batch of rows when told to.
+    TProgressHookScope hook([this](int) {
+        std::lock_guard lock(FLock);
+        return !FStop;
+    });
+    while (WaitWhilePaused()) {
+        TTask* task = nullptr;
+        {
+            std::lock_guard lock(FRoll.TasksLock);
+            if (FRoll.Tasks.empty()) break;
+            task = FRoll.Tasks.front().get();
+        }
+        TMedia* media = task->Media;
+        // Made only when the photo has none yet; a finished value, never
+        // written into the photo from here.
+        auto made = std::make_shared<std::unique_ptr<TThumbnail>>();
+        if (!media->HasThumbnail()) *made = media->MakeThumbnail();
+        bool stopped = false;
+        if (*made || media->HasThumbnail()) {
+            stopped = !HandToMainThread([this, task, media, made] {
+                if (*made && !media->HasThumbnail()) media->SetThumbnail(std::move(*made));
+                // Also a photo that already had its thumbnail is announced.
+                if (media->HasThumbnail() && FOnLoaded) FOnLoaded(this, task);
+            });
+        }
+        if (stopped) break;
+        std::lock_guard lock(FRoll.TasksLock);
+        // The main thread only appends, so the front is still this task.
+        if (!FRoll.Tasks.empty() && FRoll.Tasks.front().get() == task) FRoll.Tasks.pop_front();
+    }
+    {
+        std::lock_guard lock(FLock);
+        FFinished = true;
+        if (FStop) return;  // the owner is freeing us; nobody to tell
+    }
+    // Told on the main thread; dropped unrun if the roll goes first.
+    QMetaObject::invokeMethod(FRoll.Context(), [this] {
+        if (FOnEnded) FOnEnded(this);
+    }, Qt::QueuedConnection);
+}
+
+// ---- roll thumbnail cache ---------------------------------------------------
+
+void TRollThumbCache::Touch(TRoll* roll) {
+    Rolls.removeAll(roll);
+    Rolls.prepend(roll);
+    while (Rolls.size() > Limit) {
+        TRoll* oldest = Rolls.takeLast();
+        TraceLog::InfoMsg(QStringLiteral("Thumbnails of roll %1 freed").arg(oldest->Name));
+        oldest->FreeThumbnails();
+    }
+}
+
+void TRollThumbCache::Remove(TRoll* roll) { Rolls.removeAll(roll); }
+
+namespace {
+
+std::unique_ptr<TRollThumbCache>& CacheSlot() {
+    static auto cache = std::make_unique<TRollThumbCache>();
+    return cache;
+}
+
+} // namespace
+
+TRollThumbCache& RollThumbCache() { return *CacheSlot(); }
+
+void ResetRollThumbCache(int limit) { CacheSlot() = std::make_unique<TRollThumbCache>(limit); }
