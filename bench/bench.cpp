@@ -7,6 +7,7 @@
 //   lumora-bench floor-decode FILE [PASSES] libjpeg-turbo full-size decode
 //   lumora-bench grid [PASSES]              icon container paints, 36 and 5,000 icons
 //   lumora-bench io DIR                     file opens and bytes read per load
+//   lumora-bench loader DIR [COUNT]         a roll of COUNT photos opening: first thumbnail, main-thread cost
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
@@ -14,6 +15,7 @@
 // can do here, not a typical run.
 #include "bench/grid.h"
 #include "bench/io.h"
+#include "bench/loader.h"
 #include "collection/thumbnail.h"
 #include "imaging/ilib.h"
 #include "imaging/loading.h"
@@ -145,7 +147,8 @@ int Usage() {
                  "       lumora-bench decode FILE [PASSES]\n"
                  "       lumora-bench floor-decode FILE [PASSES]\n"
                  "       lumora-bench grid [PASSES]\n"
-                 "       lumora-bench io DIR\n");
+                 "       lumora-bench io DIR\n"
+                 "       lumora-bench loader DIR [COUNT]\n");
     return 2;
 }
 
@@ -155,6 +158,7 @@ int main(int argc, char** argv) {
     // The grid benchmark paints widgets and needs a QApplication of its own.
     if (argc >= 2 && QByteArray(argv[1]) == "grid") return RunGridBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "io") return RunIoBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "loader") return RunLoaderBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];
