@@ -5,6 +5,7 @@
 //   lumora-bench floor-thumbs DIR [PASSES]  libjpeg-turbo decode at the scale the thumbnail path uses
 //   lumora-bench decode FILE [PASSES]       full decode through LoadPicture
 //   lumora-bench floor-decode FILE [PASSES] libjpeg-turbo full-size decode
+//   lumora-bench glyphs [PASSES]            3D captions: cold, from the disk cache, from memory
 //
 // Every command makes one warm-up pass, then PASSES timed passes (default 7),
 // and prints the median as its last line.
@@ -116,13 +117,17 @@ int Usage() {
                  "usage: lumora-bench thumbs DIR [PASSES]\n"
                  "       lumora-bench floor-thumbs DIR [PASSES]\n"
                  "       lumora-bench decode FILE [PASSES]\n"
-                 "       lumora-bench floor-decode FILE [PASSES]\n");
+                 "       lumora-bench floor-decode FILE [PASSES]\n"
+                 "       lumora-bench glyphs [PASSES]\n");
     return 2;
 }
 
 } // namespace
 
+int RunGlyphsBench(int argc, char** argv);  // glyphs.cpp: needs a GUI application
+
 int main(int argc, char** argv) {
+    if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];
