@@ -3,11 +3,13 @@
 #include "platform/paths.h"
 #include "shell/tracelog.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QThread>
 #include <algorithm>
 #include <limits>
 #include <unistd.h>
@@ -121,7 +123,7 @@ TSmoothCharacterSet* TSmoothFontCache::Find(const TSmoothFontRecord& font, const
         return FSlots[size_t(FLastFound)].get();
     for (size_t i = 0; i < FSlots.size(); ++i) {
         if (FSlots[i] && FSlots[i]->Matches(font, key)) {
-            const_cast<TSmoothFontCache*>(this)->FLastFound = int(i);
+            FLastFound = int(i);
             return FSlots[i].get();
         }
     }
@@ -412,6 +414,8 @@ std::unique_ptr<TSmoothFontCache>& CacheHolder() {
 } // namespace
 
 TSmoothFontCache& SmoothFontCache() {
+    // The cache has no lock: painting is the main thread's.
+    Q_ASSERT(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread());
     auto& holder = CacheHolder();
     if (!holder) holder = std::make_unique<TSmoothFontCache>();
     return *holder;

@@ -155,7 +155,7 @@ private:
     std::array<std::unique_ptr<TSmoothCharacterSet>, SlotCount> FSlots;
     int FLastEvicted = 0;
     bool FUsed = false;
-    int FLastFound = -1;    // slot index of the last set found
+    mutable int FLastFound = -1;   // slot index of the last set found
     TSmoothComposer FComposer;
     std::vector<TPlacedGlyph> FPlaced;
     QHash<QByteArray, TComposed> FComposed;
