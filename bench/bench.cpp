@@ -8,6 +8,7 @@
 //   lumora-bench grid [PASSES]              icon container paints, 36 and 5,000 icons
 //   lumora-bench io DIR                     file opens and bytes read per load
 //   lumora-bench loader DIR [COUNT]         a roll of COUNT photos opening: first thumbnail, main-thread cost
+//   lumora-bench glyphs [PASSES]            3D captions: cold, from the disk cache, from memory
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
@@ -148,17 +149,21 @@ int Usage() {
                  "       lumora-bench floor-decode FILE [PASSES]\n"
                  "       lumora-bench grid [PASSES]\n"
                  "       lumora-bench io DIR\n"
-                 "       lumora-bench loader DIR [COUNT]\n");
+                 "       lumora-bench loader DIR [COUNT]\n"
+                 "       lumora-bench glyphs [PASSES]\n");
     return 2;
 }
 
 } // namespace
+
+int RunGlyphsBench(int argc, char** argv);  // glyphs.cpp: needs a GUI application
 
 int main(int argc, char** argv) {
     // The grid benchmark paints widgets and needs a QApplication of its own.
     if (argc >= 2 && QByteArray(argv[1]) == "grid") return RunGridBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "io") return RunIoBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "loader") return RunLoaderBench(argc, argv);
+    if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];

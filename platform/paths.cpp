@@ -77,6 +77,18 @@ QString ConfigFolder() {
     return folder;
 }
 
+QString CacheFolder(bool create) {
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!base.startsWith('/')) {
+        QString home = qEnvironmentVariable("HOME");
+        if (home.isEmpty()) home = QDir::homePath();
+        base = WithTrailingSlash(home) + ".cache";
+    }
+    const QString folder = WithTrailingSlash(base) + "lumora/";
+    if (create) MakeFolders(Native(folder.chopped(1)), 0700);
+    return folder;
+}
+
 QString WithTrailingSlash(const QString& folder) {
     if (folder.isEmpty() || folder.endsWith('/')) return folder;
     return folder + '/';

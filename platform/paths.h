@@ -13,6 +13,11 @@ QString ExecutableFolder();
 // Created (mode 0700) when it does not exist yet.
 QString ConfigFolder();
 
+// Per-user cache folder: $XDG_CACHE_HOME/lumora/ (default ~/.cache/lumora/).
+// With Create, made (mode 0700) when missing; returned even when it could not
+// be made, so callers find out when they try to write there.
+QString CacheFolder(bool create = true);
+
 // "/" appended when the text does not end in one already (empty stays empty).
 QString WithTrailingSlash(const QString& folder);
 

@@ -55,21 +55,34 @@ TEST(Paths, ExecutableFolderHoldsTheRunningProgram) {
     EXPECT_EQ(folder, QCoreApplication::applicationDirPath() + "/");
 }
 
-TEST(Paths, ConfigFolderFollowsXdgAndIsPrivate) {
-    TTempFolder temp;
-    const QString base = temp.Path() + "cfg";
-    TEnvGuard env("XDG_CONFIG_HOME", QFile::encodeName(base));
-    const QString folder = ConfigFolder();
-    EXPECT_EQ(folder, base + "/lumora/");
-    EXPECT_TRUE(DirectoryExists(folder));
-    EXPECT_EQ(ModeOf(folder), 0700);
+TEST(Paths, PerUserFoldersFollowXdgAndArePrivate) {
+    const struct { const char* variable; QString (*folder)(); } cases[] = {
+        {"XDG_CONFIG_HOME", [] { return ConfigFolder(); }}, {"XDG_CACHE_HOME", [] { return CacheFolder(); }}};
+    for (const auto& c : cases) {
+        TTempFolder temp;
+        const QString base = temp.Path() + "base";
+        TEnvGuard env(c.variable, QFile::encodeName(base));
+        const QString folder = c.folder();
+        EXPECT_EQ(folder, base + "/lumora/") << c.variable;
+        EXPECT_TRUE(DirectoryExists(folder)) << c.variable;
+        EXPECT_EQ(ModeOf(folder), 0700) << c.variable;
+    }
 }
 
-TEST(Paths, ConfigFolderIgnoresRelativeXdgValue) {
+TEST(Paths, PerUserFoldersIgnoreRelativeXdgValues) {
     TTempFolder temp;
-    TEnvGuard env("XDG_CONFIG_HOME", "relative/place");
+    TEnvGuard config("XDG_CONFIG_HOME", "relative/place");
+    TEnvGuard cache("XDG_CACHE_HOME", "relative/other");
     TEnvGuard home("HOME", QFile::encodeName(temp.Path() + "home"));
     EXPECT_EQ(ConfigFolder(), temp.Path() + "home/.config/lumora/");
+    EXPECT_EQ(CacheFolder(), temp.Path() + "home/.cache/lumora/");
+}
+
+TEST(Paths, CacheFolderCanBeNamedWithoutMakingIt) {
+    TTempFolder temp;
+    TEnvGuard cache("XDG_CACHE_HOME", QFile::encodeName(temp.Path() + "c"));
+    EXPECT_EQ(CacheFolder(false), temp.Path() + "c/lumora/");
+    EXPECT_FALSE(DirectoryExists(temp.Path() + "c"));
 }
 
 TEST(Paths, ExistenceChecksTellFilesFromFolders) {

@@ -1,0 +1,424 @@
+#include "imaging/smoothfontcache.h"
+
+#include "platform/paths.h"
+#include "shell/tracelog.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QThread>
+#include <algorithm>
+#include <limits>
+#include <unistd.h>
+
+namespace {
+
+// Characters outside the disk format are kept per set up to this many; the
+// table starts over when a caption brings more.
+constexpr size_t MaxExtraGlyphs = 512;
+
+constexpr quint32 UnderlinedFlag = 0x80000000u;
+
+quint64 NextSetSerial() {
+    static quint64 serial = 0;
+    return ++serial;
+}
+
+bool FolderWritable(const QString& folder) {
+    return Platform::DirectoryExists(folder) && access(QFile::encodeName(folder).constData(), W_OK) == 0;
+}
+
+} // namespace
+
+// ---- TSmoothCharacterSet -------------------------------------------------------
+
+TSmoothCharacterSet::TSmoothCharacterSet(const TSmoothFontRecord& font, const TFont3DValues& style)
+    : FSerial(NextSetSerial()), FFont(font), FKey(TSmoothStyleKey::From(style)) {
+    // Only the values that shape the glyphs are the set's; the key's rounded
+    // values are what a set read back from disk has too.
+    FKey.ApplyTo(FStyle);
+    FStyle.Overlap = 0;
+}
+
+const TSmoothGlyph& TSmoothCharacterSet::Glyph(char32_t ch, bool underlined) {
+    if (!underlined && ch < char32_t(GlyphCodeCount)) {
+        Fill(ch);
+        return FGlyphs[ch];
+    }
+    const quint32 key = quint32(ch) | (underlined ? UnderlinedFlag : 0);
+    auto it = FExtra.find(key);
+    if (it != FExtra.end()) return it->second;
+    int overlap = 0;
+    TSmoothGlyph glyph = RenderSmoothGlyph(FFont, FStyle, ch, underlined, overlap);
+    FStyle.Overlap = overlap;
+    FBytes += glyph.Bytes();
+    return FExtra.emplace(key, std::move(glyph)).first->second;
+}
+
+bool TSmoothCharacterSet::Fill(char32_t ch) {
+    if (ch >= char32_t(GlyphCodeCount)) {
+        if (FExtra.count(quint32(ch))) return false;
+        Glyph(ch);
+        return true;
+    }
+    TSmoothGlyph& g = FGlyphs[ch];
+    if (g.Rendered()) return false;
+    int overlap = 0;
+    g = RenderSmoothGlyph(FFont, FStyle, ch, false, overlap);
+    FStyle.Overlap = overlap;
+    FCellHeight = g.Height;
+    FBytes += g.Bytes();
+    return true;
+}
+
+int TSmoothCharacterSet::CellHeight() {
+    if (FCellHeight >= 0) return FCellHeight;
+    for (const TSmoothGlyph& g : FGlyphs) {
+        if (g.Rendered()) return FCellHeight = g.Height;
+    }
+    const TGlyphCell cell = LineCellFor(FFont, FStyle);
+    FStyle.Overlap = cell.Overlap;
+    return FCellHeight = cell.Height;
+}
+
+void TSmoothCharacterSet::ForgetExtrasWhenFull() {
+    if (FExtra.size() < MaxExtraGlyphs) return;
+    for (const auto& [key, g] : FExtra) FBytes -= g.Bytes();
+    FExtra.clear();
+}
+
+TSmoothCacheRecord TSmoothCharacterSet::ToRecord() const {
+    TSmoothCacheRecord r;
+    r.Font = FFont;
+    r.Style = FKey;
+    r.Overlap = FStyle.Overlap;
+    r.Glyphs = FGlyphs;
+    return r;
+}
+
+void TSmoothCharacterSet::TakeRecord(TSmoothCacheRecord&& record) {
+    FFont = record.Font;
+    FKey = record.Style;
+    FKey.ApplyTo(FStyle);
+    FStyle.Overlap = record.Overlap;
+    FGlyphs = std::move(record.Glyphs);
+    FCellHeight = -1;
+    FBytes = 0;
+    for (const TSmoothGlyph& g : FGlyphs) FBytes += g.Bytes();
+    for (const auto& [key, g] : FExtra) FBytes += g.Bytes();
+}
+
+// ---- TSmoothFontCache ---------------------------------------------------------------
+
+TSmoothFontCache::TSmoothFontCache() = default;
+TSmoothFontCache::~TSmoothFontCache() = default;
+
+TSmoothCharacterSet* TSmoothFontCache::Find(const TSmoothFontRecord& font, const TSmoothStyleKey& key) const {
+    // No two slots hold the same set, so the one found last is the first
+    // match whenever it matches again.
+    if (FLastFound >= 0 && FSlots[size_t(FLastFound)] && FSlots[size_t(FLastFound)]->Matches(font, key))
+        return FSlots[size_t(FLastFound)].get();
+    for (size_t i = 0; i < FSlots.size(); ++i) {
+        if (FSlots[i] && FSlots[i]->Matches(font, key)) {
+            FLastFound = int(i);
+            return FSlots[i].get();
+        }
+    }
+    return nullptr;
+}
+
+TSmoothCharacterSet* TSmoothFontCache::Slot(int number) const {
+    if (number < 1 || number > SlotCount) return nullptr;
+    return FSlots[size_t(number - 1)].get();
+}
+
+qint64 TSmoothFontCache::MemoryInUse() const {
+    qint64 total = 0;
+    for (const auto& slot : FSlots) {
+        if (slot) total += slot->MemoryBytes();
+    }
+    return total;
+}
+
+TSmoothCharacterSet& TSmoothFontCache::SetFor(const TSmoothFontRecord& font, const TFont3DValues& style) {
+    const TSmoothStyleKey key = TSmoothStyleKey::From(style);
+    if (TSmoothCharacterSet* found = Find(font, key)) return *found;
+    TraceScope trace("TSmoothFontCache.SetFor");
+    FUsed = true;
+    const int number = FreeSlotFor();
+    auto set = std::make_unique<TSmoothCharacterSet>(font, style);
+    if (UseDiskCache) ReadSetFromDisk(*set);
+    FSlots[size_t(number - 1)] = std::move(set);
+    return *FSlots[size_t(number - 1)];
+}
+
+// Walks the used slots from 1; past the last slot, or when the memory bound
+// is exceeded at the slot after the last evicted one, a slot is evicted and
+// taken.
+int TSmoothFontCache::FreeSlotFor() {
+    const qint64 inUse = MemoryInUse();
+    int number = 1;
+    while (FSlots[size_t(number - 1)]) {
+        ++number;
+        if (number > SlotCount) return Evict();
+        if ((FLastEvicted == 0 || number == FLastEvicted + 1) && inUse > MemoryCacheSizeMax) return Evict();
+    }
+    return number;
+}
+
+int TSmoothFontCache::Evict() {
+    int number = FLastEvicted;
+    for (int tries = 0; tries < SlotCount; ++tries) {
+        number = number >= SlotCount ? 1 : number + 1;
+        if (FSlots[size_t(number - 1)]) break;
+    }
+    FLastEvicted = number;
+    auto& slot = FSlots[size_t(number - 1)];
+    if (slot && UseDiskCache) {
+        const QString folder = WriteSetToDisk(*slot);
+        if (!folder.isEmpty()) TrimDiskCache(folder);
+    }
+    if (slot) ForgetComposed(slot->Serial());
+    slot.reset();
+    return number;
+}
+
+QString TSmoothFontCache::PrimaryFolder() const { return Platform::WithTrailingSlash(DiskCacheDirectory); }
+
+QString TSmoothFontCache::FallbackFolder() {
+    return Platform::CacheFolder(false) + FallbackFolderName + "/";
+}
+
+bool TSmoothFontCache::ReadSetFromDisk(TSmoothCharacterSet& set) const {
+    const QString stem = set.FileStem();
+    for (const QString& folder : {PrimaryFolder(), FallbackFolder()}) {
+        if (folder.isEmpty() || !Platform::DirectoryExists(folder)) continue;
+        const QString headerPath = folder + stem + ".Hdr";
+        if (!Platform::FileExists(headerPath)) continue;
+        QByteArray header, data;
+        TSmoothCacheRecord record;
+        // Every read is bounded by what the header allows; anything short,
+        // long or inconsistent sends us to the next folder, then to rendering.
+        if (!Platform::ReadWholeFile(headerPath, header, HeaderRecordSize) || !DecodeCacheHeader(header, record))
+            continue;
+        // Another set under the same number (a hash collision or a stray
+        // file) must not stand in for this one.
+        if (!(record.Font == set.Font() && record.Style == set.Key())) continue;
+        if (!Platform::ReadWholeFile(folder + stem + ".Dat", data, ExpectedCacheDataSize(record)) ||
+            !DecodeCacheData(data, record))
+            continue;
+        set.TakeRecord(std::move(record));
+        return true;
+    }
+    return false;
+}
+
+QString TSmoothFontCache::WriteSetToDisk(const TSmoothCharacterSet& set) {
+    TraceScope trace("TSmoothFontCache.WriteSetToDisk");
+    const QString stem = set.FileStem();
+    const TSmoothCacheRecord record = set.ToRecord();
+    const QByteArray header = EncodeCacheHeader(record);
+    const QByteArray data = EncodeCacheData(record);
+    enum class TTry { Written, Failed, Refused };
+    auto tryFolder = [&](const QString& folder) {
+        if (folder.isEmpty()) return TTry::Failed;
+        const QString headerPath = folder + stem + ".Hdr";
+        // A prepared cache (read-only) is used as it is.
+        if (Platform::FileExists(headerPath) && Platform::IsReadOnlyFile(headerPath)) return TTry::Refused;
+        if (!QDir().mkpath(folder) || !FolderWritable(folder)) return TTry::Failed;
+        // The pixels first: a header never announces data that is not there.
+        if (!Platform::WriteFileAtomically(folder + stem + ".Dat", data)) return TTry::Failed;
+        if (!Platform::WriteFileAtomically(headerPath, header)) return TTry::Failed;
+        return TTry::Written;
+    };
+    const QString primary = PrimaryFolder();
+    switch (tryFolder(primary)) {
+    case TTry::Written: return primary;
+    case TTry::Refused: return {};
+    case TTry::Failed: break;
+    }
+    // The program folder on a disc cannot be written: the per-user cache.
+    Platform::CacheFolder(true);
+    const QString fallback = FallbackFolder();
+    if (fallback != primary && tryFolder(fallback) == TTry::Written) return fallback;
+    TraceLog::InfoMsg("No disk cache folder can be written; glyphs stay in memory");
+    return {};
+}
+
+void TSmoothFontCache::WriteMemoryCacheToDiskCache() {
+    for (const auto& slot : FSlots) {
+        if (!slot) break;
+        WriteSetToDisk(*slot);
+    }
+}
+
+void TSmoothFontCache::TrimDiskCache(const QString& folder) {
+    struct TEntry {
+        QString Stem;
+        qint64 Size;
+        QDateTime Modified;
+    };
+    std::vector<TEntry> entries;
+    const QFileInfoList files = QDir(folder).entryInfoList({"*.Dat"}, QDir::Files | QDir::CaseSensitive, QDir::Name);
+    qint64 total = 0;
+    for (const QFileInfo& fi : files) {
+        entries.push_back({fi.completeBaseName(), fi.size(), fi.lastModified()});
+        total += fi.size() + HeaderRecordSize;
+    }
+    const QString base = Platform::WithTrailingSlash(folder);
+    while (total > DiskCacheSizeMax && !entries.empty()) {
+        auto oldest = entries.begin();
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (it->Modified < oldest->Modified) oldest = it;
+        }
+        QFile::remove(base + oldest->Stem + ".Hdr");
+        QFile::remove(base + oldest->Stem + ".Dat");
+        // A set that could not be deleted is left out of the count, so that
+        // one stuck file neither loops nor costs the others their place.
+        total -= oldest->Size + HeaderRecordSize;
+        entries.erase(oldest);
+    }
+}
+
+void TSmoothFontCache::TrimDiskCaches() {
+    const QString primary = PrimaryFolder(), fallback = FallbackFolder();
+    if (!primary.isEmpty() && FolderWritable(primary)) TrimDiskCache(primary);
+    if (fallback != primary && FolderWritable(fallback)) TrimDiskCache(fallback);
+}
+
+// ---- text ------------------------------------------------------------------------------
+
+int TSmoothFontCache::TextWidth(const TSmoothFontRecord& font, const TFont3DValues& style, const QString& text) {
+    TSmoothCharacterSet& set = SetFor(font, style);
+    const QList<uint> codes = text.toUcs4();
+    qint64 width = 0;
+    for (uint code : codes) width += set.Glyph(char32_t(code)).Width + style.CharacterMargin;
+    if (codes.size() > 1) width += qint64(codes.size() - 1) * set.Overlap();
+    return int(std::clamp<qint64>(width, 0, std::numeric_limits<int>::max()));
+}
+
+int TSmoothFontCache::TextHeight(const TSmoothFontRecord& font, const TFont3DValues& style) {
+    return SetFor(font, style).CellHeight();
+}
+
+QByteArray TSmoothFontCache::ComposedKey(const TSmoothCharacterSet& set, const TFont3DValues& style,
+                                         const QString& text, int acceleratorIndex) {
+    // Everything the composition reads besides the set's glyphs.
+    QByteArray key;
+    key.reserve(96 + text.size() * 2);
+    auto add = [&key](const auto& value) { key.append(reinterpret_cast<const char*>(&value), sizeof(value)); };
+    add(set.Serial());
+    add(acceleratorIndex);
+    add(style.FrontColor.rgba());
+    add(style.BorderColor.rgba());
+    add(style.BorderEffectColor);
+    add(style.BorderHeight);
+    add(style.CharacterMargin);
+    add(style.ShadowColor);
+    add(int(style.ShadowStyle));
+    add(style.GradientActive);
+    if (style.GradientActive) {
+        add(int(style.GradientKind));
+        add(style.GradientBeginColor.rgba());
+        add(style.GradientEndColor.rgba());
+    }
+    add(style.Bitmap.isNull() ? qint64(0) : style.Bitmap.cacheKey());
+    key.append(reinterpret_cast<const char*>(text.constData()), text.size() * qsizetype(sizeof(QChar)));
+    return key;
+}
+
+void TSmoothFontCache::KeepComposed(const QByteArray& key, TComposed entry) {
+    const qint64 bytes = entry.Image.sizeInBytes();
+    if (bytes > ComposedCacheSizeMax / 4) return;   // a huge caption is composed each time
+    while (FComposedBytes + bytes > ComposedCacheSizeMax && !FComposed.isEmpty()) {
+        auto oldest = FComposed.begin();
+        for (auto it = FComposed.begin(); it != FComposed.end(); ++it) {
+            if (it->LastUse < oldest->LastUse) oldest = it;
+        }
+        FComposedBytes -= oldest->Image.sizeInBytes();
+        FComposed.erase(oldest);
+    }
+    FComposedBytes += bytes;
+    FComposed.insert(key, std::move(entry));
+}
+
+void TSmoothFontCache::ForgetComposed(quint64 set) {
+    for (auto it = FComposed.begin(); it != FComposed.end();) {
+        if (it->Set == set) {
+            FComposedBytes -= it->Image.sizeInBytes();
+            it = FComposed.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFontRecord& font,
+                                 const TFont3DValues& style, const QString& text, int acceleratorIndex) {
+    TSmoothCharacterSet& set = SetFor(font, style);
+    if (text.isEmpty()) return set.Overlap();
+    const QByteArray key = KeepComposedCaptions ? ComposedKey(set, style, text, acceleratorIndex) : QByteArray();
+    auto found = KeepComposedCaptions ? FComposed.find(key) : FComposed.end();
+    if (found != FComposed.end()) {
+        found->LastUse = ++FUseClock;
+        painter.drawImage(at + QPoint(found->Left, 0), found->Image);
+        return set.Overlap();
+    }
+
+    set.ForgetExtrasWhenFull();
+    const QList<uint> codes = text.toUcs4();
+    FPlaced.clear();
+    FPlaced.reserve(size_t(codes.size()));
+    // Glyphs first, so that the overlap is known before the layout.
+    for (qsizetype i = 0; i < codes.size(); ++i)
+        FPlaced.push_back({&set.Glyph(char32_t(codes[i]), i == acceleratorIndex), 0});
+
+    const int step = set.Overlap() + style.CharacterMargin;
+    qint64 x = 0, left = 0, right = 0;
+    int height = 0;
+    for (TPlacedGlyph& placed : FPlaced) {
+        left = std::min(left, x);
+        right = std::max(right, x + placed.Glyph->Width);
+        height = std::max(height, placed.Glyph->Height);
+        placed.X = int(x);
+        x += placed.Glyph->Width + step;
+    }
+    // Nothing wider than a canvas could show is composed.
+    const qint64 width = right - left;
+    if (width <= 0 || width > 32767 || height <= 0) return set.Overlap();
+    for (TPlacedGlyph& placed : FPlaced) placed.X -= int(left);
+
+    const QImage& image = FComposer.Compose(FPlaced, int(width), height, style);
+    TComposed entry;
+    entry.Image = image.copy(0, 0, int(width), height);
+    entry.Left = int(left);
+    entry.LastUse = ++FUseClock;
+    entry.Set = set.Serial();
+    painter.drawImage(at + QPoint(entry.Left, 0), entry.Image);
+    if (KeepComposedCaptions) KeepComposed(key, std::move(entry));
+    return set.Overlap();
+}
+
+// ---- the process-wide cache ----------------------------------------------------------
+
+namespace {
+
+std::unique_ptr<TSmoothFontCache>& CacheHolder() {
+    static std::unique_ptr<TSmoothFontCache> holder;
+    return holder;
+}
+
+} // namespace
+
+TSmoothFontCache& SmoothFontCache() {
+    // The cache has no lock: painting is the main thread's.
+    Q_ASSERT(!QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread());
+    auto& holder = CacheHolder();
+    if (!holder) holder = std::make_unique<TSmoothFontCache>();
+    return *holder;
+}
+
+void ResetSmoothFontCache() { CacheHolder().reset(); }

@@ -1,0 +1,388 @@
+#include "imaging/smoothfontcache.h"
+#include "imaging/smoothfontmanager.h"
+#include "platform/paths.h"
+#include "shell/env_guard.h"
+#include "support/fixtures.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace {
+
+TSmoothFontRecord Arial(int pixels) {
+    QFont f("Arial");
+    f.setPixelSize(pixels);
+    f.setBold(true);
+    return TSmoothFontRecord::FromFont(f, 96);
+}
+
+// Every test starts and ends with an empty cache of default settings, and
+// with its own per-user cache folder.
+class SmoothFontCacheTest : public ::testing::Test {
+protected:
+    SmoothFontCacheTest() : FXdg("XDG_CACHE_HOME", QFile::encodeName(FTemp.Path() + "xdg")) {
+        ResetSmoothFontCache();
+    }
+    ~SmoothFontCacheTest() override { ResetSmoothFontCache(); }
+
+    // The cache with the disk cache in Folder (below the test's folder).
+    TSmoothFontCache& DiskCache(const QString& folder = "FontCache3D") {
+        TSmoothFontCache& cache = SmoothFontCache();
+        cache.UseDiskCache = true;
+        cache.DiskCacheDirectory = FTemp.Path() + folder;
+        return cache;
+    }
+
+    QString Primary() const { return FTemp.Path() + "FontCache3D/"; }
+    QString Fallback() const { return FTemp.Path() + "xdg/lumora/FontCache3D/"; }
+
+    TTempFolder FTemp;
+    TEnvGuard FXdg;
+};
+
+const QDateTime Now = QDateTime::currentDateTime();
+
+// A cache file of Bytes bytes, modified Age seconds before Now.
+void WriteAged(const QString& path, qint64 bytes, int age) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(bytes, 'x'));
+    f.close();
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(Now.addSecs(-age), QFileDevice::FileModificationTime));
+}
+
+} // namespace
+
+TEST_F(SmoothFontCacheTest, SetsAreSharedByFontAndShapeNotByColour) {
+    TSmoothFontCache& cache = SmoothFontCache();
+    TFont3DValues style;
+    TSmoothCharacterSet& a = cache.SetFor(Arial(16), style);
+    EXPECT_EQ(cache.Slot(1), &a);
+    style.FrontColor = Qt::red;
+    style.BorderColor = Qt::green;
+    style.CharacterMargin = 3;
+    EXPECT_EQ(&cache.SetFor(Arial(16), style), &a);
+    style.Altitude = 2;
+    EXPECT_NE(&cache.SetFor(Arial(16), style), &a);
+    EXPECT_NE(&cache.SetFor(Arial(17), TFont3DValues()), &a);
+    EXPECT_EQ(cache.Slot(3)->Font().Height, -17);
+    EXPECT_EQ(cache.Slot(4), nullptr);
+}
+
+TEST_F(SmoothFontCacheTest, AThousandAndFirstSetEvictsSlot1ThenSlot2) {
+    TSmoothFontCache& cache = SmoothFontCache();
+    TFont3DValues style;
+    for (int i = 0; i < 1000; ++i) {
+        style.ViewDirection = quint16(i);
+        cache.SetFor(Arial(16), style);
+    }
+    EXPECT_EQ(cache.LastEvicted(), 0);
+    EXPECT_EQ(cache.Slot(1000)->Key().ViewDirection, 999);
+
+    style.ViewDirection = 1000;
+    cache.SetFor(Arial(16), style);
+    EXPECT_EQ(cache.LastEvicted(), 1);
+    EXPECT_EQ(cache.Slot(1)->Key().ViewDirection, 1000);
+    style.ViewDirection = 1001;
+    cache.SetFor(Arial(16), style);
+    EXPECT_EQ(cache.LastEvicted(), 2);
+    EXPECT_EQ(cache.Slot(2)->Key().ViewDirection, 1001);
+    EXPECT_EQ(cache.Slot(3)->Key().ViewDirection, 2);
+    // The evicted set is made afresh when it is asked for again.
+    style.ViewDirection = 0;
+    cache.SetFor(Arial(16), style);
+    EXPECT_EQ(cache.LastEvicted(), 3);
+}
+
+TEST_F(SmoothFontCacheTest, MemoryBoundEvictsRoundRobin) {
+    TSmoothFontCache& cache = SmoothFontCache();
+    cache.MemoryCacheSizeMax = 1;
+    TFont3DValues style;
+    cache.SetFor(Arial(16), style).Fill(U'A');
+    EXPECT_GT(cache.MemoryInUse(), 1);
+    // Slot 1 is taken and memory is over the bound: slot 1 goes.
+    style.Altitude = 1;
+    cache.SetFor(Arial(16), style).Fill(U'B');
+    EXPECT_EQ(cache.LastEvicted(), 1);
+    EXPECT_EQ(cache.Slot(1)->Key().Altitude100, 100);
+    EXPECT_EQ(cache.Slot(2), nullptr);
+    // Under the bound the walk continues to the first free slot.
+    cache.MemoryCacheSizeMax = 1000000;
+    style.Altitude = 2;
+    cache.SetFor(Arial(16), style);
+    EXPECT_EQ(cache.Slot(2)->Key().Altitude100, 200);
+    EXPECT_EQ(cache.LastEvicted(), 1);
+}
+
+TEST_F(SmoothFontCacheTest, TextWidthAddsOverlapBetweenNeighboursOnly) {
+    TSmoothFontCache& cache = SmoothFontCache();
+    TFont3DValues style;
+    style.CharacterMargin = 2;
+    const TSmoothFontRecord font = Arial(16);
+    TSmoothCharacterSet& set = cache.SetFor(font, style);
+    const int w = set.Glyph(U'W').Width, i = set.Glyph(U'i').Width;
+    EXPECT_EQ(set.Overlap(), -4);
+    EXPECT_EQ(cache.TextWidth(font, style, "W"), w + 2);
+    EXPECT_EQ(cache.TextWidth(font, style, "WiW"), 2 * (w + 2) + i + 2 - 2 * 4);
+    EXPECT_EQ(cache.TextWidth(font, style, ""), 0);
+    EXPECT_EQ(cache.TextHeight(font, style), set.Glyph(U'W').Height);
+}
+
+TEST_F(SmoothFontCacheTest, CharactersAbove255AreDrawnButNotCached) {
+    TSmoothFontCache& cache = DiskCache();
+    TFont3DValues style;
+    const TSmoothFontRecord font = Arial(20);
+    QImage canvas(200, 40, QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    QPainter p(&canvas);
+    cache.DrawString(p, QPoint(0, 0), font, style, QString::fromUtf8("\u03A9\u20AC"));   // Omega, euro
+    p.end();
+    int white = 0;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x) white += canvas.pixelColor(x, y) == QColor(Qt::white);
+    EXPECT_GT(white, 20);
+    TSmoothCharacterSet& set = cache.SetFor(font, style);
+    EXPECT_EQ(set.ExtraGlyphCount(), 2);
+    for (int c = 0; c < 256; ++c) ASSERT_FALSE(set.CachedGlyph(c).Rendered()) << c;
+    EXPECT_EQ(set.MemoryBytes(), set.Glyph(U'\u03A9').Bytes() + set.Glyph(U'\u20AC').Bytes());
+    // The disk format holds codes 0..255 only.
+    ASSERT_FALSE(cache.WriteSetToDisk(set).isEmpty());
+    EXPECT_EQ(QFileInfo(Primary() + set.FileStem() + ".Dat").size(), 0);
+}
+
+TEST_F(SmoothFontCacheTest, ASetWrittenAndReadBackIsIdentical) {
+    TSmoothFontCache& cache = DiskCache();
+    TFont3DValues style;
+    const TSmoothFontRecord font = Arial(18);
+    TSmoothCharacterSet& set = cache.SetFor(font, style);
+    for (char32_t ch : {U'A', U'g', U'\u00E9', U'~'}) set.Fill(ch);
+    const QString stem = set.FileStem();
+    const TSmoothCacheRecord written = set.ToRecord();
+    ASSERT_EQ(cache.WriteSetToDisk(set), Primary());
+    const QByteArray header = ReadFileBytes(Primary() + stem + ".Hdr");
+    EXPECT_EQ(header, EncodeCacheHeader(written));
+    EXPECT_EQ(ReadFileBytes(Primary() + stem + ".Dat"), EncodeCacheData(written));
+
+    ResetSmoothFontCache();
+    TSmoothCharacterSet& back = DiskCache().SetFor(font, style);
+    EXPECT_EQ(back.Overlap(), written.Overlap);
+    for (int c = 0; c < 256; ++c) {
+        ASSERT_EQ(back.CachedGlyph(c).Width, written.Glyphs[c].Width) << c;
+        ASSERT_EQ(back.CachedGlyph(c).Height, written.Glyphs[c].Height) << c;
+        ASSERT_EQ(back.CachedGlyph(c).Pixels, written.Glyphs[c].Pixels) << c;
+    }
+    EXPECT_EQ(EncodeCacheHeader(back.ToRecord()), header);
+}
+
+TEST_F(SmoothFontCacheTest, DamagedFilesAreIgnoredAndTheSetRenderedAfresh) {
+    const TSmoothFontRecord font = Arial(18);
+    const TFont3DValues style;
+    TSmoothCharacterSet& set = DiskCache().SetFor(font, style);
+    set.Fill(U'A');
+    const QByteArray glyphA = QByteArray(reinterpret_cast<const char*>(set.CachedGlyph('A').Pixels.data()),
+                                         qsizetype(set.CachedGlyph('A').Bytes()));
+    const QString stem = set.FileStem();
+    ASSERT_FALSE(SmoothFontCache().WriteSetToDisk(set).isEmpty());
+    const QByteArray header = ReadFileBytes(Primary() + stem + ".Hdr");
+    const QByteArray data = ReadFileBytes(Primary() + stem + ".Dat");
+
+    TSmoothCacheRecord other;
+    other.Font = Arial(19);   // a stray set under this set's name
+    const struct { const char* what; QByteArray header, data; } cases[] = {
+        {"short header", header.left(2000), data},
+        {"long header", header + QByteArray(10, '\0'), data},
+        {"short data", header, data.left(data.size() - 1)},
+        {"long data", header, data + 'x'},
+        {"header of another set", EncodeCacheHeader(other), QByteArray()},
+    };
+    for (const auto& c : cases) {
+        ResetSmoothFontCache();
+        QFile::remove(Primary() + stem + ".Hdr");
+        QFile::remove(Primary() + stem + ".Dat");
+        FTemp.Write("FontCache3D/" + stem + ".Hdr", c.header);
+        FTemp.Write("FontCache3D/" + stem + ".Dat", c.data);
+        TSmoothCharacterSet& fresh = DiskCache().SetFor(font, style);
+        EXPECT_FALSE(fresh.CachedGlyph('A').Rendered()) << c.what;
+        // Drawing renders it again, to the same pixels.
+        const TSmoothGlyph& a = fresh.Glyph(U'A');
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(a.Pixels.data()), qsizetype(a.Bytes())), glyphA) << c.what;
+    }
+}
+
+TEST_F(SmoothFontCacheTest, AReadOnlyHeaderIsUsedButNeverRewritten) {
+    const TSmoothFontRecord font = Arial(18);
+    const TFont3DValues style;
+    TSmoothCharacterSet& set = DiskCache().SetFor(font, style);
+    set.Fill(U'A');
+    const QString stem = set.FileStem();
+    ASSERT_FALSE(SmoothFontCache().WriteSetToDisk(set).isEmpty());
+    const QString headerPath = Primary() + stem + ".Hdr";
+    ASSERT_TRUE(Platform::SetReadOnly(headerPath, true));
+    const QByteArray header = ReadFileBytes(headerPath);
+    const QByteArray data = ReadFileBytes(Primary() + stem + ".Dat");
+
+    ResetSmoothFontCache();
+    TSmoothCharacterSet& prepared = DiskCache().SetFor(font, style);
+    EXPECT_TRUE(prepared.CachedGlyph('A').Rendered());
+    prepared.Fill(U'B');
+    EXPECT_TRUE(SmoothFontCache().WriteSetToDisk(prepared).isEmpty());
+    SmoothFontCache().WriteMemoryCacheToDiskCache();
+    EXPECT_EQ(ReadFileBytes(headerPath), header);
+    EXPECT_EQ(ReadFileBytes(Primary() + stem + ".Dat"), data);
+    EXPECT_FALSE(QFileInfo::exists(Fallback() + stem + ".Hdr"));
+    Platform::SetReadOnly(headerPath, false);
+}
+
+TEST_F(SmoothFontCacheTest, AnUnwritableFolderFallsBackToThePerUserCache) {
+    const TSmoothFontRecord font = Arial(18);
+    const TFont3DValues style;
+    // A disc folder that cannot be made (a file stands in its way).
+    FTemp.Write("disc", "a file");
+    TSmoothCharacterSet& set = DiskCache("disc/FontCache3D").SetFor(font, style);
+    set.Fill(U'A');
+    EXPECT_EQ(SmoothFontCache().WriteSetToDisk(set), Fallback());
+    EXPECT_TRUE(QFileInfo::exists(Fallback() + set.FileStem() + ".Hdr"));
+
+    ResetSmoothFontCache();
+    EXPECT_TRUE(DiskCache("disc/FontCache3D").SetFor(font, style).CachedGlyph('A').Rendered());
+}
+
+TEST_F(SmoothFontCacheTest, APreparedCacheInTheProgramFolderIsReadFirst) {
+    const TSmoothFontRecord font = Arial(18);
+    const TFont3DValues style;
+    TSmoothCharacterSet& set = DiskCache().SetFor(font, style);
+    set.Fill(U'A');
+    const QString stem = set.FileStem();
+    // The per-user copy has 'A' only; the prepared one also has 'B'.
+    TSmoothCacheRecord record = set.ToRecord();
+    FTemp.Write("xdg/lumora/FontCache3D/" + stem + ".Hdr", EncodeCacheHeader(record));
+    FTemp.Write("xdg/lumora/FontCache3D/" + stem + ".Dat", EncodeCacheData(record));
+    set.Fill(U'B');
+    ASSERT_EQ(SmoothFontCache().WriteSetToDisk(set), Primary());
+
+    ResetSmoothFontCache();
+    EXPECT_TRUE(DiskCache().SetFor(font, style).CachedGlyph('B').Rendered());
+}
+
+TEST_F(SmoothFontCacheTest, NothingFailsWhenNoFolderCanBeWritten) {
+    FTemp.Write("disc", "a file");
+    FTemp.Write("home", "a file");
+    TEnvGuard xdg("XDG_CACHE_HOME", QFile::encodeName(FTemp.Path() + "home/cache"));
+    TSmoothFontCache& cache = DiskCache("disc/FontCache3D");
+    cache.MemoryCacheSizeMax = 0;   // every new set evicts, writing to disk
+    TFont3DValues style;
+    QImage canvas(100, 30, QImage::Format_RGB32);
+    QPainter p(&canvas);
+    for (int i = 0; i < 3; ++i) {
+        style.Altitude = i;
+        cache.DrawString(p, QPoint(0, 0), Arial(14), style, "Ok");
+    }
+    EXPECT_EQ(cache.LastEvicted(), 1);
+    EXPECT_TRUE(cache.WriteSetToDisk(*cache.Slot(1)).isEmpty());
+    cache.WriteMemoryCacheToDiskCache();
+    cache.TrimDiskCaches();
+}
+
+TEST_F(SmoothFontCacheTest, TrimmingKeepsExactlyTheLimitAndDeletesTheOldestBeyond) {
+    TSmoothFontCache& cache = DiskCache();
+    const QString folder = FTemp.Make("trim");
+    auto make = [&](const QString& stem, qint64 bytes, int age) {
+        WriteAged(folder + stem + ".Dat", bytes, age);
+        WriteAged(folder + stem + ".Hdr", 2188, age);
+    };
+    make("old", 1000, 300);
+    make("-mid", 500, 200);
+    make("new", 100, 100);
+    const qint64 total = 1000 + 500 + 100 + 3 * 2188;
+
+    cache.DiskCacheSizeMax = total;
+    cache.TrimDiskCache(folder);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 6);
+
+    cache.DiskCacheSizeMax = total - 1;
+    cache.TrimDiskCache(folder);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"-mid.Dat", "-mid.Hdr", "new.Dat", "new.Hdr"}));
+
+    // Two more go when only the newest fits.
+    cache.DiskCacheSizeMax = 100 + 2188;
+    cache.TrimDiskCache(folder);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"new.Dat", "new.Hdr"}));
+}
+
+TEST_F(SmoothFontCacheTest, TrimmingTakesTheFirstListedOnATieAndCountsOnlyDatFiles) {
+    TSmoothFontCache& cache = DiskCache();
+    const QString folder = FTemp.Make("tie");
+    WriteAged(folder + "b.Dat", 10, 50);
+    WriteAged(folder + "a.Dat", 10, 50);
+    WriteAged(folder + "a.Hdr", 2188, 50);
+    WriteAged(folder + "notes.txt", 100000, 500);
+    cache.DiskCacheSizeMax = 2 * (10 + 2188) - 1;
+    cache.TrimDiskCache(folder);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"b.Dat", "notes.txt"}));
+}
+
+TEST_F(SmoothFontCacheTest, EvictionWritesTheSetAndTrims) {
+    TSmoothFontCache& cache = DiskCache();
+    cache.MemoryCacheSizeMax = 0;
+    cache.DiskCacheSizeMax = 1;   // nothing may stay on disk
+    TFont3DValues style;
+    TSmoothCharacterSet& first = cache.SetFor(Arial(14), style);
+    first.Fill(U'x');
+    style.Altitude = 1;
+    cache.SetFor(Arial(14), style);
+    EXPECT_EQ(cache.LastEvicted(), 1);
+    EXPECT_TRUE(QDir(Primary()).entryList({"*.Dat"}).isEmpty());
+
+    cache.DiskCacheSizeMax = 1000000;
+    cache.SetFor(Arial(14), style).Fill(U'y');
+    style.Altitude = 2;
+    cache.SetFor(Arial(14), style);
+    EXPECT_EQ(QDir(Primary()).entryList({"*.Dat"}).size(), 1);
+}
+
+TEST_F(SmoothFontCacheTest, ManagerHoldsTheSettingsAndWritesOnDestruction) {
+    TFont3D font3D;
+    QFont font("Arial");
+    font.setPointSize(12);
+    QString stem;
+    {
+        TSmoothFontManager3D manager;
+        EXPECT_TRUE(manager.UseDiskCache());
+        manager.setProperty("MemoryCacheSizeMax", 1000000);
+        manager.setProperty("DiskCacheSizeMax", 5000000);
+        manager.setProperty("DiskCacheDirectory", FTemp.Path() + "FontCache3D");
+        EXPECT_EQ(SmoothFontCache().DiskCacheSizeMax, 5000000);
+        EXPECT_EQ(SmoothFontCache().DiskCacheDirectory, FTemp.Path() + "FontCache3D");
+
+        manager.FillMemoryCacheChar(font, font3D, 'Q');
+        TSmoothCharacterSet* set = SmoothFontCache().Slot(1);
+        ASSERT_NE(set, nullptr);
+        stem = set->FileStem();
+        int rendered = 0;
+        for (int c = 0; c < 256; ++c) rendered += set->CachedGlyph(c).Rendered();
+        EXPECT_EQ(rendered, 1);
+        manager.FillMemoryCacheString(font, font3D, "QQab");
+        manager.FillMemoryCacheAlphaNumeric(font, font3D);
+        rendered = 0;
+        for (int c = 0; c < 256; ++c) rendered += set->CachedGlyph(c).Rendered();
+        EXPECT_EQ(rendered, 122 - 32 + 1);
+        EXPECT_TRUE(set->CachedGlyph(32).Rendered() && set->CachedGlyph(122).Rendered());
+        EXPECT_FALSE(set->CachedGlyph(31).Rendered() || set->CachedGlyph(123).Rendered());
+        EXPECT_FALSE(QFileInfo::exists(Primary() + stem + ".Hdr"));
+    }
+    EXPECT_TRUE(QFileInfo::exists(Primary() + stem + ".Hdr"));
+    EXPECT_TRUE(QFileInfo::exists(Primary() + stem + ".Dat"));
+}
+
+TEST_F(SmoothFontCacheTest, ManagerOfAnUnusedCacheWritesNothing) {
+    {
+        TSmoothFontManager3D manager;
+        manager.SetDiskCacheDirectory(FTemp.Path() + "FontCache3D");
+    }
+    EXPECT_FALSE(QFileInfo::exists(Primary()));
+}
