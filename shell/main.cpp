@@ -4,7 +4,9 @@
 #include "collection/rotation.h"
 #include "imaging/ilib.h"
 #include "platform/errors.h"
+#include "shell/customize.h"
 #include "shell/startup.h"
+#include "shell/strings.h"
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -26,13 +28,13 @@ int Run(const QStringList& args) {
     RegisterImagingErrorTexts();
     TAppState& state = AppState();
     if (ResolvePictureFolder(state) == TPictureFolder::NotFound) {
-        PrintTo(stderr, QString::fromLatin1(NoImagesMessage) + '\n');
+        PrintTo(stderr, ResString(TStr::NoImagesTerminating) + '\n');
         return 1;
     }
     OpenRotationFile(QString());
     TRollList rolls;
     if (BuildRollList(rolls, state).NoRolls) {
-        PrintTo(stderr, QString::fromLatin1(NoImagesMessage) + '\n');
+        PrintTo(stderr, ResString(TStr::NoImagesTerminating) + '\n');
         return 1;
     }
     PrintTo(stdout, DescribeRolls(rolls, state));
