@@ -3,6 +3,7 @@
 #include "collection/rolllist.h"
 #include "collection/rotation.h"
 #include "imaging/ilib.h"
+#include "imaging/shellpictures.h"
 #include "platform/errors.h"
 #include "shell/customize.h"
 #include "shell/startup.h"
@@ -26,6 +27,8 @@ void PrintTo(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().
 int Run(const QStringList& args) {
     InitSettingsModule(args);
     RegisterImagingErrorTexts();
+    UseImagingForShellPictures();
+    CustomizeApplication();
     TAppState& state = AppState();
     if (ResolvePictureFolder(state) == TPictureFolder::NotFound) {
         PrintTo(stderr, ResString(TStr::NoImagesTerminating) + '\n');
@@ -40,6 +43,7 @@ int Run(const QStringList& args) {
     PrintTo(stdout, DescribeRolls(rolls, state));
     rolls.Clear();  // each roll writes back its rotations while the file is still open
     CloseRotationFile();
+    ShutdownCustomization();
     return 0;
 }
 

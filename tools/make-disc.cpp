@@ -2,9 +2,10 @@
 // rolls drawn on the spot or with a person's own photos.
 //
 //   DISC/Pictures/<roll>/<size>/<prefix>-<frame>.jpg
-//   DISC/Viewer/LMR/<program> and Lumora.ini ([Config] Fotavo=1)
+//   DISC/Viewer/LMR/<program>, its skin files and Lumora.ini ([Config] Fotavo=1)
 //
-// The viewer, started from DISC/Viewer/LMR/, finds DISC/Pictures two folders up.
+// The viewer, started from DISC/Viewer/LMR/, finds DISC/Pictures two folders up;
+// its skin files (XLumRes.EN, Custom.EN) are copied beside it.
 #include "platform/paths.h"
 #include "tools/makedisc/disc_plan.h"
 #include "tools/makedisc/disc_writer.h"
@@ -78,8 +79,9 @@ QString HelpText() {
                "                  orientation and reduced to fit each size, keeping its shape; a photo smaller\n"
                "                  than a size is written at its own size, never enlarged. Your files are only\n"
                "                  read; unreadable ones are reported and skipped.\n"
-               "  --program PATH  viewer program to copy into Viewer/LMR/ (default: the lumora program of this\n"
-               "                  build, %1; without one the disc is written without the program)\n"
+               "  --program PATH  viewer program to copy into Viewer/LMR/, with the skin files beside it\n"
+               "                  (XLumRes.*, Custom.*) (default: the lumora program of this build, %1;\n"
+               "                  without one the disc is written without the program)\n"
                "  --variants N    write N photos of each roll as photo-service variant files (A and B in\n"
                "                  turn, same .jpg names, orientation flags 0) instead of plain JPEGs\n"
                "  --quality Q     JPEG quality, 1 to 100 (default 85)\n"
@@ -187,6 +189,23 @@ QString ParseArguments(const QStringList& args, TOptions& o) {
     return {};
 }
 
+// The skin resource files the viewer reads from its own folder: one per
+// resource group and language (XLumRes.EN, Custom.EN, ...).
+QStringList SkinFilesBeside(const QString& program) {
+    const QDir folder = QFileInfo(program).absoluteDir();
+    QStringList files;
+    for (const QString& name : folder.entryList({QStringLiteral("XLumRes.*"), QStringLiteral("Custom.*")}, QDir::Files, QDir::Name))
+        files << folder.filePath(name);
+    return files;
+}
+
+QString CopyFile(const QString& source, const QString& target) {
+    if (QFileInfo::exists(target) && !QFile::remove(target)) return QStringLiteral("cannot replace %1").arg(target);
+    QFile in(source);
+    if (!in.copy(target)) return QStringLiteral("cannot copy %1 to %2: %3").arg(source, target, in.errorString());
+    return {};
+}
+
 // Copies the viewer into the program folder, keeping it executable.
 QString CopyProgram(const QString& program, const QString& programFolder) {
     const QFileInfo source(program);
@@ -261,12 +280,26 @@ int Run(const TOptions& o) {
                           .arg(programFolder, QString::fromLocal8Bit(std::strerror(errno))));
         return ExitFailure;
     }
+    int skinFiles = 0;
     if (!program.isEmpty()) {
         const QString error = CopyProgram(program, programFolder);
         if (!error.isEmpty()) {
             Print(stderr, QStringLiteral("make-disc: %1").arg(error));
             return ExitFailure;
         }
+        const QStringList skins = SkinFilesBeside(program);
+        for (const QString& skin : skins) {
+            const QString copyError = CopyFile(skin, programFolder + QFileInfo(skin).fileName());
+            if (!copyError.isEmpty()) {
+                Print(stderr, QStringLiteral("make-disc: %1").arg(copyError));
+                return ExitFailure;
+            }
+        }
+        skinFiles = int(skins.size());
+        if (skinFiles == 0)
+            Print(stderr, QStringLiteral("make-disc: warning: no skin files (XLumRes.EN, Custom.EN) beside %1; the "
+                                         "viewer's buttons and logos will have no pictures")
+                              .arg(program));
     }
 
     TWriteSettings settings;
@@ -300,7 +333,7 @@ int Run(const TOptions& o) {
                           .arg(disc, Plural(rolls, "roll"), Plural(photos, "photo"), Plural(files, "file"));
     if (skipped > 0) summary += QStringLiteral(", %1 skipped").arg(skipped);
     summary += program.isEmpty() ? QStringLiteral("; no viewer program")
-                                 : QStringLiteral("; viewer %1").arg(QFileInfo(program).fileName());
+                                 : QStringLiteral("; viewer %1 with %2").arg(QFileInfo(program).fileName(), Plural(skinFiles, "skin file"));
     Print(stdout, summary);
     return 0;
 }
