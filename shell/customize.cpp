@@ -61,6 +61,22 @@ QString CapitalInitials(const QString& text) {
     return out;
 }
 
+// Replaces every Before by After unless the text would outgrow
+// MaxSubstitutedLength: values that contain other keys could otherwise make a
+// text grow without end, key after key.
+void BoundedReplace(QString& text, const QString& before, const QString& after, Qt::CaseSensitivity cs) {
+    const qsizetype growth = after.size() - before.size();
+    if (growth > 0) {
+        const qsizetype count = text.count(before, cs);
+        if (count == 0) return;
+        if (text.size() + count * growth > MaxSubstitutedLength) {
+            TraceLog::WarningMsg(QStringLiteral("Substitution of ") + before + QStringLiteral(" left out: the text would be too long"));
+            return;
+        }
+    }
+    text.replace(before, after, cs);
+}
+
 QString ReplaceWholeWord(QString text, const QString& key, const QString& value) {
     if (key.isEmpty()) return text;  // an empty key would match everywhere
     const qsizetype at = text.indexOf(key, 0, Qt::CaseInsensitive);
@@ -68,11 +84,11 @@ QString ReplaceWholeWord(QString text, const QString& key, const QString& value)
     const qsizetype after = at + key.size();
     if ((at > 0 && IsAsciiAlnum(text[at - 1])) || (after < text.size() && IsAsciiAlnum(text[after])))
         return text;
-    text.replace(key, value, Qt::CaseSensitive);
-    text.replace(key.toUpper(), value, Qt::CaseSensitive);
-    text.replace(key.toLower(), value.toLower(), Qt::CaseSensitive);
-    text.replace(CapitalInitials(key), CapitalInitials(value), Qt::CaseSensitive);
-    text.replace(key, value, Qt::CaseInsensitive);
+    BoundedReplace(text, key, value, Qt::CaseSensitive);
+    BoundedReplace(text, key.toUpper(), value, Qt::CaseSensitive);
+    BoundedReplace(text, key.toLower(), value.toLower(), Qt::CaseSensitive);
+    BoundedReplace(text, CapitalInitials(key), CapitalInitials(value), Qt::CaseSensitive);
+    BoundedReplace(text, key, value, Qt::CaseInsensitive);
     return text;
 }
 

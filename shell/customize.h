@@ -52,6 +52,9 @@ void CustomizeApplication();
 // otherwise the key as written, in upper case, in lower case (value in lower
 // case), with capital initials (value likewise), and in any case are replaced.
 QString Substitute(const QString& text);
+// A substitution that would make a text longer than this is left out (a
+// value holding other keys could otherwise grow a text without bound).
+constexpr qsizetype MaxSubstitutedLength = 16384;
 // Sets or replaces Key's value (ignored before LoadCustomFile made the list).
 void SetSubstitution(const QString& key, const QString& value);
 // [Application] "__Caption" less a leading "ChangeText ", read once; empty

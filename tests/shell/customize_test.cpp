@@ -154,6 +154,21 @@ TEST_F(Customization, SubstitutionsFollowTheWholeWordRule) {
     for (const auto& c : cases) EXPECT_EQ(Substitute(c.In), c.Out) << c.In;
 }
 
+TEST_F(Customization, SubstitutionsCannotGrowATextWithoutBound) {
+    // Each value holds the next key ten times: unbounded, "k0" would become
+    // ten million words.
+    QByteArray ini = "[Substitutions]\n";
+    for (int i = 0; i < 7; ++i) {
+        ini += "k" + QByteArray::number(i) + "=";
+        for (int j = 0; j < 10; ++j) ini += "k" + QByteArray::number(i + 1) + " ";
+        ini += "\n";
+    }
+    Load(ini);
+    const QString out = Substitute("k0");
+    EXPECT_LE(out.size(), MaxSubstitutedLength);
+    EXPECT_TRUE(out.startsWith("k3 k3 ")) << "replaced as far as the bound allows";
+}
+
 TEST_F(Customization, SetSubstitutionAddsOrReplacesAKey) {
     SetSubstitution("%Fotavo%", "ignored");  // no list yet
     Load("[Substitutions]\nPhotos=Pictures\n");

@@ -243,12 +243,12 @@ void Blur(QImage& image, int radius) {
                 line[size_t(i) * 4 + 2] = qGreen(c);
                 line[size_t(i) * 4 + 3] = qBlue(c);
             }
+            // Pixels beyond the edge count as clear.
+            const int n = 2 * radius + 1;
             for (int i = 0; i < inner; ++i) {
-                int sum[4] = {0, 0, 0, 0}, n = 0;
-                for (int k = std::max(0, i - radius); k <= std::min(inner - 1, i + radius); ++k, ++n)
+                int sum[4] = {0, 0, 0, 0};
+                for (int k = std::max(0, i - radius); k <= std::min(inner - 1, i + radius); ++k)
                     for (int ch = 0; ch < 4; ++ch) sum[ch] += line[size_t(k) * 4 + ch];
-                // Pixels beyond the edge count as clear.
-                n = 2 * radius + 1;
                 px(i) = qRgba(sum[1] / n, sum[2] / n, sum[3] / n, sum[0] / n);
             }
         }

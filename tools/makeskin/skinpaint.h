@@ -18,7 +18,6 @@ namespace Palette {
 inline const QColor Window(0, 0, 0);
 inline const QColor HeaderBlue(0, 51, 153);     // header band
 inline const QColor SectionBlue(0, 153, 255);   // section bar, the accent
-inline const QColor Ice(196, 230, 255);         // light accent
 } // namespace Palette
 
 enum class TSymbol {
