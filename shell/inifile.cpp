@@ -1,6 +1,7 @@
 #include "shell/inifile.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "shell/strings.h"
 
 #include <QHash>
 #include <QStringDecoder>
@@ -389,7 +390,7 @@ QByteArray ReadForQuery(const QString& fileName) {
 }
 
 [[noreturn]] void RaiseWriteError(const QString& fileName) {
-    throw EError(QStringLiteral("Unable to write to ") + fileName);
+    throw EError(ResString(TStr::UnableToWriteTo).replace(QLatin1String("%s"), fileName));
 }
 
 // Reads the file for a change; only a missing file counts as empty, any

@@ -4,8 +4,11 @@
 #include "collection/rotation.h"
 #include "imaging/ilib.h"
 #include "imaging/screen.h"
+#include "imaging/shellpictures.h"
 #include "platform/errors.h"
+#include "shell/customize.h"
 #include "shell/startup.h"
+#include "shell/strings.h"
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -26,20 +29,23 @@ int Run(const QStringList& args) {
     InitSettingsModule(args);
     RegisterImagingErrorTexts();
     InitScreenDepth();
+    UseImagingForShellPictures();
+    CustomizeApplication();
     TAppState& state = AppState();
     if (ResolvePictureFolder(state) == TPictureFolder::NotFound) {
-        PrintTo(stderr, QString::fromLatin1(NoImagesMessage) + '\n');
+        PrintTo(stderr, ResString(TStr::NoImagesTerminating) + '\n');
         return 1;
     }
     OpenRotationFile(QString());
     TRollList rolls;
     if (BuildRollList(rolls, state).NoRolls) {
-        PrintTo(stderr, QString::fromLatin1(NoImagesMessage) + '\n');
+        PrintTo(stderr, ResString(TStr::NoImagesTerminating) + '\n');
         return 1;
     }
     PrintTo(stdout, DescribeRolls(rolls, state));
     rolls.Clear();  // each roll writes back its rotations while the file is still open
     CloseRotationFile();
+    ShutdownCustomization();
     return 0;
 }
 

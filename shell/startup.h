@@ -36,13 +36,10 @@ QString ParentFolder(const QString& p);
 // SSInterval, LanguageCode. SettingsFile() is reopened for the new AppDir.
 void InitSettingsModule(const QStringList& args, const QString& appDirOverride = QString());
 
-// The text shown when no picture folder or no roll is found.
-inline const char* const NoImagesMessage = "Unable to find any images. Application terminating";
-
 enum class TPictureFolder {
     OwnFolder,   // plain layout: the program folder is the only roll
     Found,       // PictureDir is set
-    NotFound     // neither the picture folder nor "Rolls": NoImagesMessage, terminate
+    NotFound     // neither the picture folder nor "Rolls": TStr::NoImagesTerminating, terminate
 };
 
 // The name of the disc's own viewer, for the return button when the program

@@ -2,10 +2,11 @@
 // rolls drawn on the spot or with a person's own photos.
 //
 //   DISC/Pictures/<roll>/<size>/<prefix>-<frame>.jpg
-//   DISC/Viewer/LMR/<program> and Lumora.ini ([Config] Fotavo=1)
+//   DISC/Viewer/LMR/<program>, its skin files and Lumora.ini ([Config] Fotavo=1)
 //   DISC/Viewer/LMR/make-disc.txt, the list of what the tool wrote
 //
-// The viewer, started from DISC/Viewer/LMR/, finds DISC/Pictures two folders up.
+// The viewer, started from DISC/Viewer/LMR/, finds DISC/Pictures two folders up;
+// its skin files (XLumRes.EN, Custom.EN) are copied beside it.
 #include "platform/paths.h"
 #include "tools/makedisc/disc_folder.h"
 #include "tools/makedisc/disc_plan.h"
@@ -105,8 +106,9 @@ QString HelpText() {
                "                  size, never enlarged. Your files are only read. Every file left out (HEIC,\n"
                "                  RAW, video, unreadable, not a photo) is named with the reason at the end;\n"
                "                  hidden files are ignored.\n"
-               "  --program PATH  viewer program to copy into Viewer/LMR/ (default: the lumora program of this\n"
-               "                  build, %1; without one the disc is written without the program)\n"
+               "  --program PATH  viewer program to copy into Viewer/LMR/, with the skin files beside it\n"
+               "                  (XLumRes.*, Custom.*) (default: the lumora program of this build, %1;\n"
+               "                  without one the disc is written without the program)\n"
                "  --variants N    write N photos of each roll as photo-service variant files (A and B in\n"
                "                  turn, same .jpg names, orientation flags 0) instead of plain JPEGs\n"
                "  --quality Q     JPEG quality, 1 to 100 (default 85)\n"
@@ -224,6 +226,23 @@ QString ParseArguments(const QStringList& args, TOptions& o) {
     return {};
 }
 
+// The skin resource files the viewer reads from its own folder: one per
+// resource group and language (XLumRes.EN, Custom.EN, ...).
+QStringList SkinFilesBeside(const QString& program) {
+    const QDir folder = QFileInfo(program).absoluteDir();
+    QStringList files;
+    for (const QString& name : folder.entryList({QStringLiteral("XLumRes.*"), QStringLiteral("Custom.*")}, QDir::Files, QDir::Name))
+        files << folder.filePath(name);
+    return files;
+}
+
+QString CopyFile(const QString& source, const QString& target) {
+    if (QFileInfo::exists(target) && !QFile::remove(target)) return QStringLiteral("cannot replace %1").arg(target);
+    QFile in(source);
+    if (!in.copy(target)) return QStringLiteral("cannot copy %1 to %2: %3").arg(source, target, in.errorString());
+    return {};
+}
+
 // Copies the viewer into the program folder, keeping it executable.
 QString CopyProgram(const QString& program, const QString& programFolder) {
     const QFileInfo source(program);
@@ -261,12 +280,26 @@ void PrintLeftOut(FILE* to, const QList<TLeftOut>& leftOut) {
 }
 
 // Writes the viewer's program folder: Lumora.ini and the program.
-QString WriteProgramFolder(const QString& programFolder, const QString& program) {
+// Lumora.ini, the viewer and the skin files beside it; SkinFiles receives
+// how many skin files went in.
+QString WriteProgramFolder(const QString& programFolder, const QString& program, int& skinFiles) {
+    skinFiles = 0;
     if (!QDir().mkpath(programFolder)) return QStringLiteral("cannot create the folder %1").arg(programFolder);
     if (!Platform::WriteFileAtomically(programFolder + QStringLiteral("Lumora.ini"), QByteArray(LumoraIni)))
         return QStringLiteral("cannot write %1Lumora.ini: %2")
             .arg(programFolder, QString::fromLocal8Bit(std::strerror(errno)));
-    return program.isEmpty() ? QString() : CopyProgram(program, programFolder);
+    if (program.isEmpty()) return {};
+    if (const QString error = CopyProgram(program, programFolder); !error.isEmpty()) return error;
+    const QStringList skins = SkinFilesBeside(program);
+    for (const QString& skin : skins)
+        if (const QString error = CopyFile(skin, programFolder + QFileInfo(skin).fileName()); !error.isEmpty())
+            return error;
+    skinFiles = int(skins.size());
+    if (skinFiles == 0)
+        Print(stderr, QStringLiteral("make-disc: warning: no skin files (XLumRes.EN, Custom.EN) beside %1; the "
+                                     "viewer's buttons and logos will have no pictures")
+                          .arg(program));
+    return {};
 }
 
 int Run(const TOptions& o) {
@@ -335,7 +368,8 @@ int Run(const TOptions& o) {
     }
     const QString unchanged = discInfo.exists() ? QStringLiteral("make-disc: nothing was changed in %1").arg(o.Disc)
                                                 : QStringLiteral("make-disc: no disc was written");
-    error = WriteProgramFolder(build.Folder() + QStringLiteral("Viewer/LMR/"), program);
+    int skinFiles = 0;
+    error = WriteProgramFolder(build.Folder() + QStringLiteral("Viewer/LMR/"), program, skinFiles);
     if (!error.isEmpty()) {
         Print(stderr, QStringLiteral("make-disc: %1").arg(error));
         Print(stderr, unchanged);
@@ -404,7 +438,7 @@ int Run(const TOptions& o) {
                           .arg(disc, Plural(rolls, "roll"), Plural(photos, "photo"), Plural(files, "file"));
     if (!leftOut.isEmpty()) summary += QStringLiteral(", %1 left out").arg(leftOut.size());
     summary += program.isEmpty() ? QStringLiteral("; no viewer program")
-                                 : QStringLiteral("; viewer %1").arg(QFileInfo(program).fileName());
+                                 : QStringLiteral("; viewer %1 with %2").arg(QFileInfo(program).fileName(), Plural(skinFiles, "skin file"));
     Print(stdout, summary);
     Print(stdout, SizeLine(DiscBytes(disc)));
     return 0;

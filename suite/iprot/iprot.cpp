@@ -44,17 +44,6 @@ constexpr uint16_t BWriterBlockSize = 4096;
 // Payload lengths are stored in 32 bits.
 constexpr qint64 MaxPayload = 0xFFFFFFFFll;
 
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
-constexpr std::array<uint32_t, 256> CrcTable = MakeCrcTable();
-
 uint16_t GetLE16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t GetLE32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
@@ -180,12 +169,6 @@ constexpr qint64 MarkerMalformed = -2;
 constexpr qint64 MarkerBadArgument = -3;
 
 } // namespace
-
-uint32_t Crc32(const uint8_t* data, qint64 length, uint32_t crc) {
-    crc = ~crc;
-    for (qint64 i = 0; i < length; ++i) crc = CrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
 
 int IsKnownJpegImage(const uint8_t* data, int length) {
     if (LooksLikeA(data, length)) return 1;

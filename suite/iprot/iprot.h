@@ -2,6 +2,7 @@
 // Photo-service JPEG variants: recognition, conversion back to a plain JPEG,
 // and access to JPEG marker segments. The formats are described in FORMAT.md.
 // All calls take the whole file content in memory.
+#include "platform/crc32.h"
 #include <QByteArray>
 #include <cstdint>
 
@@ -50,6 +51,8 @@ QByteArray MakeVariantA(const QByteArray& jpeg, unsigned orientationFlags);
 QByteArray MakeVariantB(const QByteArray& jpeg, unsigned orientationFlags);
 
 // CRC-32 as in zlib and PNG (reflected polynomial 0xEDB88320); Crc chains calls.
-uint32_t Crc32(const uint8_t* data, qint64 length, uint32_t crc = 0);
+inline uint32_t Crc32(const uint8_t* data, qint64 length, uint32_t crc = 0) {
+    return Platform::Crc32(data, length, crc);
+}
 
 } // namespace IProt

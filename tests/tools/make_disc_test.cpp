@@ -402,6 +402,30 @@ TEST(MakeDiscTest, NothingToMakeADiscFromFailsWithAMessage) {
     EXPECT_FALSE(QFileInfo::exists(temp.Path() + "disc"));
 }
 
+TEST(MakeDiscTest, SkinFilesBesideTheProgramGoIntoTheProgramFolder) {
+    REQUIRE_TOOL();
+    TTempFolder temp;
+    const QString program = WriteFakeProgram(temp);
+    temp.Write("bin/XLumRes.EN", "toolbar skin");
+    temp.Write("bin/XLumRes.DE", "German toolbar skin");
+    temp.Write("bin/Custom.EN", "logos");
+    temp.Write("bin/notes.txt", "not a skin");
+    const QString disc = temp.Path() + "disc/";
+    const TRun run = RunTool({"--rolls", "1", "--frames", "1", "--sizes", "Tiny", "--program", program, disc});
+    ASSERT_EQ(run.Exit, 0) << Describe(run).toStdString();
+    EXPECT_EQ(Files(disc + "Viewer/LMR"),
+              QStringList({"Custom.EN", "Lumora.ini", "XLumRes.DE", "XLumRes.EN", "lumora", "make-disc.txt"}));
+    EXPECT_EQ(ReadFileBytes(disc + "Viewer/LMR/XLumRes.DE"), QByteArray("German toolbar skin"));
+    EXPECT_TRUE(run.Out.contains("3 skin files")) << run.Out.toStdString();
+
+    // Without skin files the disc is still written, with a warning.
+    TTempFolder bare;
+    const TRun warned = RunTool({"--rolls", "1", "--frames", "1", "--sizes", "Tiny", "--program",
+                                 WriteFakeProgram(bare), bare.Path() + "disc"});
+    ASSERT_EQ(warned.Exit, 0) << Describe(warned).toStdString();
+    EXPECT_TRUE(warned.Err.contains("no skin files")) << warned.Err.toStdString();
+}
+
 TEST(MakeDiscTest, NonEmptyTargetNeedsForce) {
     REQUIRE_TOOL();
     TTempFolder temp;

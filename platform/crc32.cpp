@@ -1,0 +1,26 @@
+#include "platform/crc32.h"
+#include <array>
+
+namespace Platform {
+namespace {
+
+constexpr std::array<uint32_t, 256> MakeCrcTable() {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+constexpr std::array<uint32_t, 256> CrcTable = MakeCrcTable();
+
+} // namespace
+
+uint32_t Crc32(const uint8_t* data, qint64 length, uint32_t crc) {
+    crc = ~crc;
+    for (qint64 i = 0; i < length; ++i) crc = CrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+} // namespace Platform

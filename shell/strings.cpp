@@ -1,0 +1,66 @@
+#include "shell/strings.h"
+#include "shell/customize.h"
+#include <array>
+
+namespace {
+
+struct TEntry {
+    TStr Id;
+    const char* Text;  // UTF-8
+};
+
+// In the order of TStr (the compiler checks it).
+constexpr TEntry Table[] = {
+    {TStr::RollSelection, "Roll Selection"},
+    {TStr::Thumbnails, "Thumbnails"},
+    {TStr::PhotoView, "Photo View"},
+    {TStr::NoImagesTerminating, "Unable to find any images. Application terminating"},
+    {TStr::NoImages, "Unable to find any images."},
+    {TStr::ReturnToFotavo, "Return to %Fotavo%"},
+    {TStr::QuitProgram, "Quit Program"},
+    {TStr::ClickOnRoll, "Click on a roll to view your images"},
+    {TStr::ClickOnThumbnail, "Click on a thumbnail to view a photo."},
+    {TStr::LoadingImage, "Loading Image "},
+    {TStr::ImageOfCount, "Image %1!d! of %2!d!"},
+    {TStr::NoImagesIndex, "No Images"},
+    {TStr::SlideshowCaption, "Slideshow"},
+    {TStr::NoImageFilesForRoll, "No image files found for this roll"},
+    {TStr::EffectWipeDiamonds, "Wipe Diamonds"},
+    {TStr::EffectWipeSpin, "Wipe Spin"},
+    {TStr::EffectRandomWipe, "Random Wipe"},
+    {TStr::EffectSpinClockwise, "Spin Clockwise"},
+    {TStr::EffectSpinSymmetric, "Spin Symmetric"},
+    {TStr::EffectPushDown, "Push Down"},
+    {TStr::EffectRandomPush, "Random Push"},
+    {TStr::EffectSlideDiagonal, "Slide Diagonal"},
+    {TStr::EffectSlideSquaresIn, "Slide Squares In"},
+    {TStr::EffectMeltLeft, "Melt Left"},
+    {TStr::EffectMeltRight, "Melt Right"},
+    {TStr::EffectRandomLines, "Random Lines"},
+    {TStr::EffectRandomBlocks, "Random Blocks"},
+    {TStr::EffectCircleHorizontalInterlace, "Circle Horizontal Interlace"},
+    {TStr::UnableToWriteTo, "Unable to write to %s"},
+    {TStr::CantFindFile, "Can't find file \"%1\""},
+    {TStr::CantMakeWorkingCopy, "Can't create the temporary folder %1 for the customization file"},
+};
+
+static_assert(std::size(Table) == size_t(TStr::Count_), "every TStr needs its line in the table");
+
+constexpr bool InOrder() {
+    for (size_t i = 0; i < std::size(Table); ++i)
+        if (int(Table[i].Id) != int(i)) return false;
+    return true;
+}
+static_assert(InOrder(), "the table's lines follow the order of TStr");
+
+} // namespace
+
+QString RawResString(TStr id) {
+    const int i = int(id);
+    if (i < 0 || i >= int(std::size(Table))) return {};
+    return QString::fromUtf8(Table[i].Text);
+}
+
+QString ResString(TStr id) { return ExpandResString(RawResString(id)); }
+
+QString ResText(TStr id, const QVariantList& args) { return FormatText(ResString(id), args); }

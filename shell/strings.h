@@ -1,0 +1,58 @@
+#pragma once
+// The string table: every text the program shows to a person (captions the
+// code sets, messages, errors meant for the user) lives here and is read
+// through ResString, which passes it through ExpandResString (the disc's
+// substitutions, "\n" as a line break). Placeholders are filled afterwards
+// with FormatText: ResText(TStr::ImageOfCount, {3, 12}).
+//
+// To add a text: a name in TStr and its line in the table in strings.cpp, in
+// the same order; the build fails when one is missing or out of place.
+#include <QString>
+#include <QVariantList>
+
+enum class TStr : int {
+    // Start-up and the main window
+    RollSelection,            // section captions
+    Thumbnails,
+    PhotoView,
+    NoImagesTerminating,      // no picture folder or no roll
+    NoImages,                 // SelectRoll without a roll
+    ReturnToFotavo,           // the quit caption when started by the disc's viewer
+    QuitProgram,
+    ClickOnRoll,
+    ClickOnThumbnail,
+    // Full view
+    LoadingImage,             // followed by the photo's number
+    ImageOfCount,             // %1!d! photo number, %2!d! photo count
+    NoImagesIndex,
+    // Slideshow
+    SlideshowCaption,
+    NoImageFilesForRoll,
+    EffectWipeDiamonds,       // transition effect names, in the effect table's order
+    EffectWipeSpin,
+    EffectRandomWipe,
+    EffectSpinClockwise,
+    EffectSpinSymmetric,
+    EffectPushDown,
+    EffectRandomPush,
+    EffectSlideDiagonal,
+    EffectSlideSquaresIn,
+    EffectMeltLeft,
+    EffectMeltRight,
+    EffectRandomLines,
+    EffectRandomBlocks,
+    EffectCircleHorizontalInterlace,
+    // Settings, skins and customization
+    UnableToWriteTo,          // %s the file
+    CantFindFile,             // %1 the skin group
+    CantMakeWorkingCopy,      // %1 the temporary folder
+
+    Count_                    // keep last
+};
+
+// The text as stored in the table, before substitution.
+QString RawResString(TStr id);
+// The text after ExpandResString.
+QString ResString(TStr id);
+// ResString filled by FormatText.
+QString ResText(TStr id, const QVariantList& args);
