@@ -1,4 +1,5 @@
 #include "imaging/bitmapgraphic.h"
+#include "imaging/screen.h"
 #include <QPainter>
 
 namespace {
@@ -23,8 +24,16 @@ void TIEBitmapGraphic::AssignTo(TIEBitmapGraphic& dest) {
     FPalette.reset();
 }
 
-void TIEBitmapGraphic::Draw(QPainter& canvas, const QRect& rect) const {
+void TIEBitmapGraphic::Draw(QPainter& canvas, const QRect& rect, TQuality quality) const {
     if (!FBitmap) return;
+    if (quality == TQuality::Fast && !ScreenPaletteMode() && FBitmap->GetHandle()) {
+        // The painter keeps its own clip; only the visible part is scaled.
+        canvas.save();
+        canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        canvas.drawImage(rect, L_ToQImage(FBitmap->GetHandle()));
+        canvas.restore();
+        return;
+    }
     const QRect clip = canvas.hasClipping() ? canvas.clipBoundingRect().toAlignedRect() : QRect();
     FBitmap->DrawClipped(canvas, rect, clip);
 }

@@ -35,9 +35,13 @@ public:
     // and this graphic is left empty; Dest's previous picture is freed.
     void AssignTo(TIEBitmapGraphic& dest);
 
+    // How a stretched picture is drawn: smoothly filtered, or pixel by pixel
+    // for the frames of an animation, which must keep pace.
+    enum class TQuality { Smooth, Fast };
     // Nothing when empty; else the bitmap stretched into Rect, limited to the
-    // canvas's clip rectangle.
-    void Draw(QPainter& canvas, const QRect& rect) const;
+    // canvas's clip rectangle. A palette display always gets the smooth,
+    // dithered picture.
+    void Draw(QPainter& canvas, const QRect& rect, TQuality quality = TQuality::Smooth) const;
     bool Empty() const { return !FBitmap; }
     int Width() const;
     int Height() const;

@@ -46,7 +46,14 @@ void TImageReadThread::Stop() {
             if (gui) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     }
-    FContext.reset();
+    // Taken under the lock the worker last held, so the sanitizers see the
+    // worker's uses of the context end before it goes.
+    std::unique_ptr<QObject> context;
+    {
+        std::lock_guard lock(FEventLock);
+        context = std::move(FContext);
+    }
+    context.reset();
 }
 
 void TImageReadThread::Request() {

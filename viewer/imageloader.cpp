@@ -121,7 +121,18 @@ bool TImageLoaderThread::ReadStep() {
                 result.ErrorText = LibraryErrorText(ERROR_NO_MEMORY);
             }
         }
-        if (result.Bitmap) result.Warning = result.Bitmap->LoadWarning;
+        if (result.Bitmap) {
+            result.Warning = result.Bitmap->LoadWarning;
+            if (request.Rotation % 360 != 0 && !FCancelled.load()) {
+                try {
+                    result.Bitmap->Rotate(request.Rotation);
+                    result.Rotation = request.Rotation;
+                } catch (const EError& e) {
+                    // Shown unturned rather than not at all; the page may try again.
+                    TraceLog::WarningMsg(e.Message());
+                }
+            }
+        }
         bool nextShowsProgress = false;
         {
             // Overtaken by a newer request, or by one for another file: dropped.

@@ -25,6 +25,9 @@ struct TImageLoadRequest {
     QString FileName;    // the photo's full file name at its level; empty loads nothing
     int Index = -1;      // its display index, for the progress label
     bool ShowProgress = true;
+    // Degrees to turn the picture by before it is handed over (the photo's
+    // stored rotation), so the main thread need not turn a large picture.
+    int Rotation = 0;
 };
 
 // What a finished load hands to the main thread.
@@ -37,6 +40,10 @@ struct TLoadedImage {
     // what was wrong. The bitmap's own LoadWarning, kept here as well so
     // the page need not look into the bitmap.
     QString Warning;
+    // Degrees the bitmap was turned by: the request's rotation, or 0 when
+    // turning failed. The page turns it by the difference to the photo's
+    // rotation of the moment, which may have changed meanwhile.
+    int Rotation = 0;
 };
 
 class TImageLoaderThread : public TImageReadThread {

@@ -81,6 +81,36 @@ TEST(BitmapGraphic, SizeIsTheBitmapsAndDrawingStretchesItIntoTheRectangleWithinT
     EXPECT_EQ(clipped.pixelColor(180, 60), QColor(Qt::white));
 }
 
+// The animation's frames are drawn pixel by pixel, the picture at rest
+// smoothly: a stretched checkerboard keeps pure black and white only in
+// the fast drawing.
+TEST(BitmapGraphic, FastDrawingStretchesPixelByPixelAndSmoothDrawingFilters) {
+    QImage board(4, 4, QImage::Format_RGB888);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) board.setPixelColor(x, y, (x + y) % 2 ? Qt::white : Qt::black);
+    TIEBitmapGraphic graphic;
+    graphic.SetBitmap(FromImage(board));
+    const auto greys = [&](TIEBitmapGraphic::TQuality quality) {
+        QImage canvas = White(40, 40);
+        {
+            QPainter painter(&canvas);
+            painter.setClipRect(QRect(0, 0, 30, 40));
+            graphic.Draw(painter, QRect(0, 0, 40, 40), quality);
+        }
+        int count = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 30; ++x) {
+                const QColor c = canvas.pixelColor(x, y);
+                count += (c != QColor(Qt::black) && c != QColor(Qt::white)) ? 1 : 0;
+            }
+        // The clip holds in both.
+        for (int y = 0; y < 40; ++y) EXPECT_EQ(canvas.pixelColor(35, y), QColor(Qt::white));
+        return count;
+    };
+    EXPECT_EQ(greys(TIEBitmapGraphic::TQuality::Fast), 0);
+    EXPECT_GT(greys(TIEBitmapGraphic::TQuality::Smooth), 100);
+}
+
 TEST(BitmapGraphic, PaletteIsMadeOnceAndRenewedWithANewBitmap) {
     TIEBitmapGraphic graphic;
     graphic.SetBitmap(FromImage(MakeBandImage(8, 8, {Qt::red}).convertToFormat(QImage::Format_Grayscale8)));

@@ -257,6 +257,23 @@ TEST_F(ImageLoaderThreads, DamagedPhotosArriveWithTheirWarningAndUnloadableOnesW
     }
 }
 
+TEST_F(ImageLoaderThreads, ThePictureArrivesTurnedByTheRequestedRotation) {
+    TImageLoaderThread loader(Rec.Events());
+    for (int rotation : {90, -90, 180, 0}) {
+        SCOPED_TRACE(rotation);
+        Rec.Delivered.clear();
+        TImageLoadRequest request = Request(1);
+        request.Rotation = rotation;
+        loader.Load(request);
+        ASSERT_TRUE(loader.WaitIdle());
+        ASSERT_EQ(Rec.Delivered.size(), 1u);
+        ASSERT_NE(Rec.Delivered[0].Bitmap, nullptr);
+        EXPECT_EQ(Rec.Delivered[0].Rotation, rotation);
+        const QSize size(SmallWidth(1), 40);
+        EXPECT_EQ(Rec.Delivered[0].Bitmap->GetSize(), rotation % 180 ? size.transposed() : size);
+    }
+}
+
 TEST_F(ImageLoaderThreads, NoFileNameDeliversNoPicture) {
     TImageLoaderThread loader(Rec.Events());
     loader.Load({QString(), 3, true});
