@@ -9,11 +9,13 @@
 //   lumora-bench io DIR                     file opens and bytes read per load
 //   lumora-bench loader DIR [COUNT]         a roll of COUNT photos opening: first thumbnail, main-thread cost
 //   lumora-bench glyphs [PASSES]            3D captions: cold, from the disk cache, from memory
+//   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
 // every pass twice and keep the faster, so the floor is the best libjpeg-turbo
 // can do here, not a typical run.
+#include "bench/fullload.h"
 #include "bench/grid.h"
 #include "bench/io.h"
 #include "bench/loader.h"
@@ -150,7 +152,8 @@ int Usage() {
                  "       lumora-bench grid [PASSES]\n"
                  "       lumora-bench io DIR\n"
                  "       lumora-bench loader DIR [COUNT]\n"
-                 "       lumora-bench glyphs [PASSES]\n");
+                 "       lumora-bench glyphs [PASSES]\n"
+                 "       lumora-bench fullload FILE [PASSES]\n");
     return 2;
 }
 
@@ -164,6 +167,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QByteArray(argv[1]) == "io") return RunIoBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "loader") return RunLoaderBench(argc, argv);
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];

@@ -1,0 +1,151 @@
+#include "imaging/readthread.h"
+#include "shell/tracelog.h"
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMetaObject>
+#include <QObject>
+#include <exception>
+
+namespace {
+
+bool OnGuiThread() {
+    QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+} // namespace
+
+TImageReadThread::TImageReadThread() : FContext(std::make_unique<QObject>()) {
+    // Hand-overs run where the context lives: the main thread.
+    if (QCoreApplication* app = QCoreApplication::instance()) FContext->moveToThread(app->thread());
+}
+
+TImageReadThread::~TImageReadThread() { Stop(); }
+
+void TImageReadThread::Start() {
+    if (FThread) return;
+    FThread.reset(QThread::create([this] { Execute(); }));
+    FThread->start(ThreadPriority());
+}
+
+void TImageReadThread::Stop() {
+    {
+        std::lock_guard lock(FEventLock);
+        if (FStopped) return;
+        FStopped = true;
+        FEnding = true;
+        FRequestEvent = true;
+    }
+    FEventChanged.notify_all();
+    if (FThread) {
+        // The worker never waits for the main thread once Ending is set, so
+        // this ends; meanwhile the windows stay alive. User input is held
+        // back: a click must not act on a loader that is going away.
+        const bool gui = OnGuiThread();
+        while (!FThread->wait(QDeadlineTimer(int(RequestWait.count())))) {
+            if (gui) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+    // Taken under the lock the worker last held, so the sanitizers see the
+    // worker's uses of the context end before it goes.
+    std::unique_ptr<QObject> context;
+    {
+        std::lock_guard lock(FEventLock);
+        context = std::move(FContext);
+    }
+    context.reset();
+}
+
+void TImageReadThread::Request() {
+    {
+        std::lock_guard lock(FEventLock);
+        FRequestEvent = true;
+    }
+    FEventChanged.notify_all();
+}
+
+bool TImageReadThread::Ending() const {
+    std::lock_guard lock(FEventLock);
+    return FEnding;
+}
+
+bool TImageReadThread::Finished() const {
+    std::lock_guard lock(FEventLock);
+    return FFinished;
+}
+
+bool TImageReadThread::Synchronize(std::function<void()> work) {
+    auto ran = std::make_shared<bool>(false);
+    {
+        std::lock_guard lock(FEventLock);
+        if (FEnding || !FContext) return false;
+    }
+    QMetaObject::invokeMethod(FContext.get(), [this, ran, work = std::move(work)] {
+        {
+            std::lock_guard lock(FEventLock);
+            if (FEnding) return;
+        }
+        try {
+            work();
+        } catch (const std::exception& e) {
+            // Nothing may pass through the event loop; the worker is
+            // released either way.
+            TraceLog::SevereMsg(QStringLiteral("Hand-over failed: %1").arg(QString::fromUtf8(e.what())));
+        }
+        {
+            std::lock_guard lock(FEventLock);
+            *ran = true;
+        }
+        FEventChanged.notify_all();
+    }, Qt::QueuedConnection);
+    std::unique_lock lock(FEventLock);
+    FEventChanged.wait(lock, [&] { return FEnding || *ran; });
+    return *ran;
+}
+
+void TImageReadThread::Post(std::function<void()> work) {
+    {
+        std::lock_guard lock(FEventLock);
+        if (FEnding || !FContext) return;
+    }
+    QMetaObject::invokeMethod(FContext.get(), [this, work = std::move(work)] {
+        {
+            std::lock_guard lock(FEventLock);
+            if (FEnding) return;
+        }
+        try {
+            work();
+        } catch (const std::exception& e) {
+            TraceLog::SevereMsg(QStringLiteral("Hand-over failed: %1").arg(QString::fromUtf8(e.what())));
+        }
+    }, Qt::QueuedConnection);
+}
+
+void TImageReadThread::Execute() {
+    TraceScope trace("TImageReadThread.Execute");
+    for (;;) {
+        {
+            std::unique_lock lock(FEventLock);
+            // A time-out only goes back to waiting; Ending ends the loop.
+            if (!FEventChanged.wait_for(lock, RequestWait, [this] { return FRequestEvent || FEnding; }))
+                continue;
+            if (FEnding) break;
+            FRequestEvent = false;
+            if (FEventChanged.wait_for(lock, RequestPause, [this] { return FEnding; })) break;
+            // The step reads the newest state when it begins, so requests
+            // made during the pause are served by it.
+            FRequestEvent = false;
+        }
+        bool deliver = false;
+        try {
+            deliver = ReadStep();
+        } catch (const std::exception& e) {
+            // A subclass handles its own errors; one that escapes must not
+            // end the program from a worker thread.
+            TraceLog::SevereMsg(QStringLiteral("Read step failed: %1").arg(QString::fromUtf8(e.what())));
+        }
+        if (deliver && !Ending()) Synchronize([this] { DeliverStep(); });
+    }
+    std::lock_guard lock(FEventLock);
+    FFinished = true;
+}
