@@ -21,6 +21,13 @@ enum class TStr : int {
     QuitProgram,
     ClickOnRoll,
     ClickOnThumbnail,
+    FeatureNotAvailable,      // %1 the feature, until its window is built
+    FeaturePrinting,
+    FeatureInstall,
+    FeatureUpload,
+    FeatureSlideshow,
+    FeatureFullView,
+    RotationsNotSaved,        // %1 what could not be saved and why
     // Full view
     LoadingImage,             // followed by the photo's number
     ImageOfCount,             // %1!d! photo number, %2!d! photo count

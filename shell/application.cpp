@@ -1,0 +1,23 @@
+#include "shell/application.h"
+#include "platform/errors.h"
+#include "shell/messages.h"
+#include "shell/tracelog.h"
+
+TLumoraApplication::TLumoraApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TLumoraApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const EError& e) {
+        ShowUnhandledError(e.Message());
+    } catch (const std::exception& e) {
+        ShowUnhandledError(QString::fromUtf8(e.what()));
+    }
+    return false;
+}
+
+void TLumoraApplication::ShowUnhandledError(const QString& text) {
+    // The text as the error carries it: no placeholders are filled.
+    TraceLog::SevereMsg(QStringLiteral("Unhandled error: ") + text);
+    ShowMessageBox(text, TMessageIcon::Error, QMessageBox::Ok);
+}
