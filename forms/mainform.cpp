@@ -116,9 +116,9 @@ TIconContainer* Container(QWidget* parent, const char* name) {
 } // namespace
 
 QList<int> ToolBarSlots() {
-    QList<int> slots;
-    for (int i = 0; i < 5; ++i) slots << ToolBarTop + i * ButtonStep;
-    return slots;
+    QList<int> places;
+    for (int i = 0; i < 5; ++i) places << ToolBarTop + i * ButtonStep;
+    return places;
 }
 
 void BuildMainForm(QWidget* form, TMainForm& f) {
@@ -127,7 +127,7 @@ void BuildMainForm(QWidget* form, TMainForm& f) {
     QPalette black = form->palette();
     black.setColor(QPalette::Window, Qt::black);
     form->setPalette(black);
-    form->setMinimumSize(760, 560);
+    form->setMinimumSize(760, 600);
 
     // Header: logos on the header blue, the section bar under them.
     f.Header = Area(form, "Header", MainFormColors::HeaderBlue());
@@ -159,23 +159,23 @@ void BuildMainForm(QWidget* form, TMainForm& f) {
     f.ToolBarNoteBook->addWidget(rollBar);
     f.ToolBarNoteBook->addWidget(thumbBar);
     f.ToolBarNoteBook->addWidget(imageBar);
-    const QList<int> slots = ToolBarSlots();
-    f.ViewRollDisabledImage = Still(rollBar, "ViewRollDisabledImage", slots[0]);
-    f.PrintDisabledImage = Still(rollBar, "PrintDisabledImage", slots[1]);
-    f.SlideshowDisabledImage = Still(rollBar, "SlideshowDisabledImage", slots[2]);
-    f.InstallButton = Still(rollBar, "InstallButton", slots[3]);
-    f.UploadDisabled = Still(rollBar, "UploadDisabled", slots[4]);
+    const QList<int> places = ToolBarSlots();
+    f.ViewRollDisabledImage = Still(rollBar, "ViewRollDisabledImage", places[0]);
+    f.PrintDisabledImage = Still(rollBar, "PrintDisabledImage", places[1]);
+    f.SlideshowDisabledImage = Still(rollBar, "SlideshowDisabledImage", places[2]);
+    f.InstallButton = Still(rollBar, "InstallButton", places[3]);
+    f.UploadDisabled = Still(rollBar, "UploadDisabled", places[4]);
     const int left = (ToolBarWidth - BigButton) / 2;
     const auto big = [&](int top) { return QRect(left, top, BigButton, BigButton); };
-    f.ThumbViewRollButton = Button(thumbBar, "ThumbViewRollButton", big(slots[0]));
-    f.ThumbViewPrintButton = Button(thumbBar, "ThumbViewPrintButton", big(slots[1]));
-    f.ThumbViewSlideshowButton = Button(thumbBar, "ThumbViewSlideshowButton", big(slots[2]));
-    f.ThumbViewInstallButton = Button(thumbBar, "ThumbViewInstallButton", big(slots[3]));
-    f.ThumbViewUploadButton = Button(thumbBar, "ThumbViewUploadButton", big(slots[4]));
-    f.HvThumbButton = Button(imageBar, "HvThumbButton", big(slots[0]));
-    f.FullViewPrintButton = Button(imageBar, "FullViewPrintButton", big(slots[1]));
+    f.ThumbViewRollButton = Button(thumbBar, "ThumbViewRollButton", big(places[0]));
+    f.ThumbViewPrintButton = Button(thumbBar, "ThumbViewPrintButton", big(places[1]));
+    f.ThumbViewSlideshowButton = Button(thumbBar, "ThumbViewSlideshowButton", big(places[2]));
+    f.ThumbViewInstallButton = Button(thumbBar, "ThumbViewInstallButton", big(places[3]));
+    f.ThumbViewUploadButton = Button(thumbBar, "ThumbViewUploadButton", big(places[4]));
+    f.HvThumbButton = Button(imageBar, "HvThumbButton", big(places[0]));
+    f.FullViewPrintButton = Button(imageBar, "FullViewPrintButton", big(places[1]));
     // Pairs of small buttons under their headers.
-    int top = slots[2] + 4;
+    int top = places[2] + 4;
     const auto pair = [&](const char* header, const char* first, const char* second, THalvornBmpButton*& h,
                           THvAnimatedImage*& a, THvAnimatedImage*& b) {
         h = HeaderButton(imageBar, header, top);

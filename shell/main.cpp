@@ -1,15 +1,24 @@
-// Program entry. For now it resolves the picture folder and the rolls and
-// prints what it found; the main window comes on top of this.
+// Program entry: module initialisation, the splash, the main window and the
+// two shared windows, then the event loop.
+//
+//   lumora [I] [R:roll]     the viewer
+//   lumora --list [R:roll]  prints what start-up resolved (folders, rolls, photos) and exits
 #include "collection/rolllist.h"
 #include "collection/rotation.h"
 #include "imaging/ilib.h"
 #include "imaging/screen.h"
 #include "imaging/shellpictures.h"
 #include "platform/errors.h"
+#include "shell/application.h"
 #include "shell/customize.h"
+#include "shell/messages.h"
 #include "shell/startup.h"
 #include "shell/strings.h"
-#include <QApplication>
+#include "viewer/lumorafrm.h"
+#include "viewer/splash.h"
+#include "viewer/statusfrm.h"
+#include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -21,16 +30,23 @@ const char* const UsageText =
     "Shows the photo rolls beside the program (or on its disc).\n"
     "  I        started by the disc's own viewer\n"
     "  R:roll   open the roll of that name\n"
+    "  --list   print the picture folder, the rolls and their photos, and exit\n"
     "  --help   show this text\n";
 
 void PrintTo(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().constData(), stream); }
 
-int Run(const QStringList& args) {
+// Module initialisation, in its order: the trace log and the settings (with
+// the single-instance check's place), the main window's module, the
+// customization of the application object.
+void InitModules(const QStringList& args) {
     InitSettingsModule(args);
     RegisterImagingErrorTexts();
     InitScreenDepth();
     UseImagingForShellPictures();
     CustomizeApplication();
+}
+
+int ListRolls() {
     TAppState& state = AppState();
     if (ResolvePictureFolder(state) == TPictureFolder::NotFound) {
         PrintTo(stderr, ResString(TStr::NoImagesTerminating) + '\n');
@@ -45,8 +61,26 @@ int Run(const QStringList& args) {
     PrintTo(stdout, DescribeRolls(rolls, state));
     rolls.Clear();  // each roll writes back its rotations while the file is still open
     CloseRotationFile();
-    ShutdownCustomization();
     return 0;
+}
+
+int RunViewer() {
+    if (!AppState().InstanceMode) ShowSplash(2);
+    TLumoraFrm window;
+    CreateSharedWindows();
+    if (window.Terminated) {
+        // No picture folder: the create handler has said so; the window is never shown.
+        FreeSharedWindows();
+        return 1;
+    }
+    // Maximised; without a window manager to do it, the window takes the
+    // screen's free area itself.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) window.setGeometry(screen->availableGeometry());
+    window.showMaximized();
+    const int result = QApplication::exec();
+    FreeSharedWindows();
+    CloseRotationFile();
+    return result;
 }
 
 } // namespace
@@ -55,14 +89,18 @@ int main(int argc, char** argv) {
     // Without a display the program still runs (listing, tests, CI).
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);  // without the program path
+    TLumoraApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);  // without the program path
     if (args.contains(QLatin1String("--help"))) {
         std::fputs(UsageText, stdout);
         return 0;
     }
+    const bool list = args.removeAll(QStringLiteral("--list")) > 0;
     try {
-        return Run(args);
+        InitModules(args);
+        const int result = list ? ListRolls() : RunViewer();
+        ShutdownCustomization();
+        return result;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

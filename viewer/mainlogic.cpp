@@ -24,11 +24,11 @@ QString SectionCaptionFor(TViewPage page, const QString& rollName, const QString
     return QString();
 }
 
-QList<int> StackVisibleButtons(const QList<int>& slots, const QList<bool>& visible) {
-    QList<int> tops = slots;
+QList<int> StackVisibleButtons(const QList<int>& places, const QList<bool>& visible) {
+    QList<int> tops = places;
     int next = 0;
-    for (qsizetype i = 0; i < slots.size() && i < visible.size(); ++i)
-        if (visible[i]) tops[i] = slots[next++];
+    for (qsizetype i = 0; i < places.size() && i < visible.size(); ++i)
+        if (visible[i]) tops[i] = places[next++];
     return tops;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's arithmetic, apart from its widgets: the roll grid, the
-// section caption of each page, the toolbar slots and the hover bookkeeping.
+// section caption of each page, the toolbar places and the hover bookkeeping.
 #include <QList>
 #include <QString>
 
@@ -26,7 +26,7 @@ QString SectionCaptionFor(TViewPage page, const QString& rollName, const QString
 // The tops of a toolbar's buttons once some are hidden: the visible buttons
 // keep their order and take the places from the top, so no gap remains.
 // Slots are the designed tops, one per button; hidden buttons keep theirs.
-QList<int> StackVisibleButtons(const QList<int>& slots, const QList<bool>& visible);
+QList<int> StackVisibleButtons(const QList<int>& places, const QList<bool>& visible);
 
 // The icon under the mouse on a page, and what to repaint when it moves.
 class THoverTracker {

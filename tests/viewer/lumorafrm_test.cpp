@@ -1,0 +1,285 @@
+// The main window on discs made by make-disc: start-up to the first page, the
+// roll and thumbnails pages, hover effects and the thumbnail-ready repaint.
+#include "collection/roll.h"
+#include "collection/rotation.h"
+#include "collection/thumbloader.h"
+#include "imaging/animatedimage.h"
+#include "imaging/smoothlabel3d.h"
+#include "shell/customize.h"
+#include "shell/messages.h"
+#include "shell/settings.h"
+#include "shell/skin.h"
+#include "shell/startup.h"
+#include "support/fixtures.h"
+#include "support/screenshots.h"
+#include "viewer/halvornbmpbutton.h"
+#include "viewer/iconcontainer.h"
+#include "viewer/lumorafrm.h"
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Tool(const char* name) {
+    const QString folder = qEnvironmentVariableIsEmpty("LUMORA_TOOLS_DIR")
+                               ? QCoreApplication::applicationDirPath() + QStringLiteral("/../tools")
+                               : qEnvironmentVariable("LUMORA_TOOLS_DIR");
+    return QDir::cleanPath(folder + '/' + QLatin1String(name));
+}
+
+template <typename F>
+bool WaitFor(F done, int ms = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QTest::qWait(2);
+    }
+    return true;
+}
+
+class LumoraFrmTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetMessageBoxRecorder([this](const TMessageBoxRequest& request) {
+            Boxes << request.Text;
+            return QMessageBox::Ok;
+        });
+        ResetRollThumbCache();
+    }
+    void TearDown() override {
+        Window.reset();
+        SetMessageBoxRecorder(nullptr);
+        CloseSkin();
+        CloseRotationFile();
+        ShutdownCustomization();
+        ResetRollThumbCache();
+        ResetAppState();
+    }
+    // A disc of Rolls rolls of 4 photos (Tiny and Medium), made by make-disc;
+    // returns the program folder.
+    QString MakeDisc(int rolls, const QStringList& extra = {}) {
+        QProcess process;
+        process.start(Tool("make-disc"), QStringList{"--rolls", QString::number(rolls), "--frames", "4",
+                                                     "--sizes", "Tiny,Medium", "--force"} +
+                                             extra + QStringList{Disc.Path() + "disc"});
+        EXPECT_TRUE(process.waitForFinished(120000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return Disc.Path() + "disc/Viewer/LMR/";
+    }
+    QStringList RollNames() const {
+        return QDir(Disc.Path() + "disc/Pictures").entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    // Start-up as the program does it, in a window of Size.
+    TLumoraFrm& Start(const QString& appDir, const QStringList& args = {}, QSize size = QSize(1200, 800),
+                      bool waitForIdle = true) {
+        InitSettingsModule(args, appDir);
+        CustomizeApplication();
+        Window = std::make_unique<TLumoraFrm>();
+        Window->resize(size);
+        Window->show();
+        if (waitForIdle) EXPECT_TRUE(WaitFor([&] { return Window->IdleDone; }));
+        return *Window;
+    }
+    static bool Visible(const QWidget* w) { return w->isVisibleTo(w->window()); }
+
+    TTempFolder Disc;
+    QStringList Boxes;
+    std::unique_ptr<TLumoraFrm> Window;
+};
+
+} // namespace
+
+TEST_F(LumoraFrmTest, SeveralRollsOpenOnTheRollPage) {
+    TLumoraFrm& w = Start(MakeDisc(3));
+    EXPECT_EQ(w.Page(), TViewPage::Rolls);
+    EXPECT_EQ(w.Form.RollContainer->IconCount(), 3);
+    EXPECT_EQ(w.Form.SectionLabel->Caption(), "Roll Selection");
+    EXPECT_EQ(w.Form.ToolBarNoteBook->currentIndex(), 0);
+    EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join('|').toStdString();
+    SaveScreenshot(w, "main-window-roll-page");
+}
+
+TEST_F(LumoraFrmTest, OneRollOpensOnItsThumbnailsWithTheToolbarClosedUp) {
+    TLumoraFrm& w = Start(MakeDisc(1));
+    EXPECT_EQ(w.Page(), TViewPage::Thumbs);
+    ASSERT_NE(w.CurrentRoll, nullptr);
+    EXPECT_EQ(w.Form.SectionLabel->Caption(), w.CurrentRoll->Name);
+    EXPECT_FALSE(Visible(w.Form.ThumbViewRollButton));
+    const QList<int> places = ToolBarSlots();
+    EXPECT_EQ(w.Form.ThumbViewPrintButton->y(), places[0]);
+    EXPECT_EQ(w.Form.ThumbViewSlideshowButton->y(), places[1]);
+    EXPECT_EQ(w.Form.ThumbViewInstallButton->y(), places[2]);
+    EXPECT_EQ(w.Form.ThumbViewUploadButton->y(), places[3]);
+    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll->Loader; }));
+    QTest::qWait(50);
+    SaveScreenshot(w, "main-window-thumbnails-page");
+}
+
+TEST_F(LumoraFrmTest, TheRollArgumentOpensThatRollWhateverItsCase) {
+    const QString appDir = MakeDisc(3);
+    const QString second = RollNames().value(1);
+    for (const QString& arg : QStringList{"R:" + second, "r:" + second.toUpper(), "Roll:" + second.toLower()}) {
+        SCOPED_TRACE(arg.toStdString());
+        TLumoraFrm& w = Start(appDir, {arg});
+        EXPECT_EQ(w.Page(), TViewPage::Thumbs);
+        ASSERT_NE(w.CurrentRoll, nullptr);
+        EXPECT_EQ(w.CurrentRoll->Name, second);
+        Window.reset();
+        ResetAppState();
+    }
+}
+
+TEST_F(LumoraFrmTest, OtherArgumentsLeaveTheRollPage) {
+    const QString appDir = MakeDisc(3);
+    const QString second = RollNames().value(1);
+    for (const QString& arg : QStringList{"X:" + second, ":" + second, "Q"}) {
+        SCOPED_TRACE(arg.toStdString());
+        TLumoraFrm& w = Start(appDir, {arg});
+        EXPECT_EQ(w.Page(), TViewPage::Rolls);
+        Window.reset();
+        ResetAppState();
+    }
+    EXPECT_TRUE(Boxes.isEmpty());
+}
+
+TEST_F(LumoraFrmTest, ARollArgumentNamingNoRollSaysSoAndStaysOnTheRollPage) {
+    TLumoraFrm& w = Start(MakeDisc(3), {"R:Nowhere"});
+    EXPECT_EQ(w.Page(), TViewPage::Rolls);
+    EXPECT_EQ(Boxes, QStringList({"Unable to find any images."}));
+}
+
+TEST_F(LumoraFrmTest, AnInstalledCopyTakesItsRollsFolderAndHidesInstall) {
+    const QString appDir = MakeDisc(2);
+    // An installed copy: Rolls beside the program folder, Installed in its settings.
+    const QString installed = Disc.Path() + "installed/";
+    QDir().mkpath(installed + "LMR");
+    QDir().rename(Disc.Path() + "disc/Pictures", installed + "Rolls");
+    for (const QString& file : QDir(appDir).entryList(QDir::Files))
+        QFile::copy(appDir + file, installed + "LMR/" + file);
+    TIniFile(installed + "LMR/Lumora.ini").WriteString("Config", "Installed", "1");
+    TLumoraFrm& w = Start(installed + "LMR/");
+    EXPECT_EQ(w.RollList.Count(), 2);
+    EXPECT_EQ(AppState().PictureDir, installed + "Rolls/");
+    EXPECT_FALSE(Visible(w.Form.InstallButton));
+    EXPECT_FALSE(Visible(w.Form.ThumbViewInstallButton));
+    EXPECT_EQ(w.Form.UploadDisabled->y(), ToolBarSlots()[3]);  // moved up into the install place
+}
+
+TEST_F(LumoraFrmTest, NoRollFolderEndsTheProgramWithTheError) {
+    const QString appDir = MakeDisc(1);
+    QDir(Disc.Path() + "disc/Pictures").removeRecursively();
+    QDir().mkpath(Disc.Path() + "disc/Pictures");  // the folder is there, no roll in it
+    TLumoraFrm& w = Start(appDir, {}, QSize(1200, 800), false);
+    EXPECT_TRUE(w.NoRolls);
+    EXPECT_TRUE(WaitFor([&] { return !Boxes.isEmpty(); }));
+    EXPECT_EQ(Boxes, QStringList({"Unable to find any images. Application terminating"}));
+    EXPECT_TRUE(WaitFor([&] { return !w.isVisible(); }));
+}
+
+TEST_F(LumoraFrmTest, TheRollGridCentresUpToFiveCansARow) {
+    TLumoraFrm& w = Start(MakeDisc(6), {}, QSize(1400, 800));
+    TIconContainer& rolls = *w.Form.RollContainer;
+    EXPECT_EQ(rolls.IconColumns(), 5);
+    EXPECT_EQ(rolls.IconHorzGap(), 6);  // 5, made even as the container keeps its gaps
+    const QRect first = rolls.IconRect(0), fifth = rolls.IconRect(4);
+    const int left = first.left(), right = rolls.viewport()->width() - fifth.right();
+    EXPECT_LE(std::abs(left - right), 12) << left << " " << right;
+    EXPECT_EQ(rolls.IconRect(5).top(), first.top() + 150 + 30);
+}
+
+TEST_F(LumoraFrmTest, AHoveredThumbnailGetsItsYellowFrameOnlyOnceItHasOne) {
+    TLumoraFrm& w = Start(MakeDisc(1));
+    TIconContainer& thumbs = *w.Form.ThumbContainer;
+    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll->Loader; }));
+    TMedia* photo = w.CurrentRoll->Items(1);
+    const QRect icon = thumbs.IconRect(1);
+    const QPoint centre = icon.center();
+    const auto frameIsYellow = [&] {
+        const QImage shot = thumbs.viewport()->grab().toImage();
+        return shot.pixelColor(icon.left() + 2, centre.y()) == QColor(Qt::yellow);
+    };
+    std::unique_ptr<TThumbnail> kept = std::move(photo->Thumbnail);
+    photo->FreeThumbnail();
+    QTest::mouseMove(thumbs.viewport(), centre);
+    EXPECT_EQ(w.HoverThumb.Index(), 1);
+    EXPECT_FALSE(frameIsYellow());
+    photo->SetThumbnail(std::move(kept));
+    QTest::mouseMove(thumbs.viewport(), centre + QPoint(1, 1));
+    EXPECT_TRUE(frameIsYellow());
+    SaveScreenshot(w, "main-window-thumbnail-hover");
+    // The mouse leaves the grid: the highlight goes within the timer's step.
+    QCursor::setPos(w.mapToGlobal(QPoint(5, 5)));
+    EXPECT_TRUE(WaitFor([&] { return w.HoverThumb.Index() < 0; }, 500));
+    EXPECT_FALSE(frameIsYellow());
+}
+
+TEST_F(LumoraFrmTest, LeavingAToolbarButtonStopsItsAnimation) {
+    TLumoraFrm& w = Start(MakeDisc(2));
+    w.SelectRoll(w.RollList.Items(0));
+    THvAnimatedImage* print = w.Form.ThumbViewPrintButton;
+    QCursor::setPos(print->mapToGlobal(QPoint(40, 40)));
+    QTest::mouseMove(print, QPoint(40, 40));
+    EXPECT_TRUE(print->Active());
+    EXPECT_EQ(w.HoverButton, print);
+    QCursor::setPos(w.mapToGlobal(QPoint(600, 500)));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(WaitFor([&] { return !print->Active(); }, 1000));
+    EXPECT_LE(clock.elapsed(), 400);  // the 200 ms timer, with room for a loaded machine
+}
+
+TEST_F(LumoraFrmTest, TheLogoPlaysElevenFramesThenWaitsTenToTwentyTwoSeconds) {
+    TLumoraFrm& w = Start(MakeDisc(2));
+    TAnimatedImage& logo = *w.Form.FotavoLogo;
+    ASSERT_GT(logo.NumGlyphs(), 1);
+    int frames = 0;
+    QObject::connect(&logo, &THvImageControl::OnFrameChanged, [&] { ++frames; });
+    w.LogoTimerTimer();
+    EXPECT_TRUE(logo.Active());
+    ASSERT_TRUE(WaitFor([&] { return !logo.Active(); }, 5000));
+    EXPECT_EQ(frames, 11 + 1);  // eleven frames played, then back to the resting frame
+    EXPECT_GE(w.Form.LogoTimer->interval(), 10000);
+    EXPECT_LE(w.Form.LogoTimer->interval(), 22000);
+    EXPECT_TRUE(w.Form.LogoTimer->isActive());
+}
+
+TEST_F(LumoraFrmTest, ThumbnailReadyRepaintsOnlyTheContainerOfThePageShown) {
+    TLumoraFrm& w = Start(MakeDisc(2));
+    w.SelectRoll(w.RollList.Items(0));
+    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll->Loader; }));
+    QTest::qWait(30);
+    int thumbPaints = 0, stripPaints = 0;
+    QObject::connect(w.Form.ThumbContainer, &TIconContainer::OnIconDraw,
+                     [&](TIconContainer*, int, QPainter*, const QRect&) { ++thumbPaints; });
+    QObject::connect(w.Form.FullViewContainer, &TIconContainer::OnIconDraw,
+                     [&](TIconContainer*, int, QPainter*, const QRect&) { ++stripPaints; });
+    TTask task(w.CurrentRoll->Items(2), 2);
+    w.ThumbnailReady(&task);
+    QTest::qWait(30);
+    EXPECT_GT(thumbPaints, 0);
+    EXPECT_EQ(stripPaints, 0);
+    // On the roll page nothing is repainted.
+    w.NewRollButtonClick();
+    QTest::qWait(30);
+    thumbPaints = 0;
+    w.ThumbnailReady(&task);
+    QTest::qWait(30);
+    EXPECT_EQ(thumbPaints + stripPaints, 0);
+}
+
+TEST_F(LumoraFrmTest, FeaturesStillToComeSaySo) {
+    TLumoraFrm& w = Start(MakeDisc(1));
+    w.PrintButtonClick();
+    w.ThumbContainerIconClick(0);
+    ASSERT_EQ(Boxes.size(), 2);
+    EXPECT_TRUE(Boxes[0].startsWith("Printing is not available yet")) << Boxes[0].toStdString();
+}

@@ -1,0 +1,505 @@
+#include "viewer/lumorafrm.h"
+#include "collection/roll.h"
+#include "collection/rotation.h"
+#include "imaging/animatedimage.h"
+#include "imaging/smoothfontmanager.h"
+#include "imaging/smoothlabel3d.h"
+#include "platform/errors.h"
+#include "shell/application.h"
+#include "shell/customize.h"
+#include "shell/messages.h"
+#include "shell/skin.h"
+#include "shell/startup.h"
+#include "shell/strings.h"
+#include "shell/tracelog.h"
+#include "viewer/halvornbmpbutton.h"
+#include "viewer/iconcontainer.h"
+#include "viewer/rollpage.h"
+#include "viewer/thumbspage.h"
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QStackedWidget>
+#include <QTimer>
+
+void RunGuarded(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const EError& e) {
+        TLumoraApplication::ShowUnhandledError(e.Message());
+    }
+}
+
+namespace {
+
+// Edges count as inside.
+bool CursorInside(const QWidget* widget) {
+    const QPoint at = widget->mapFromGlobal(QCursor::pos());
+    return at.x() >= 0 && at.y() >= 0 && at.x() <= widget->width() && at.y() <= widget->height();
+}
+
+// Skinning a still picture: a missing one leaves the button without it.
+void SkinStill(THalvornBmpButton* button, const char* group, const char* name) {
+    button->SetPictureUp(GetSkinImage(QString::fromLatin1(group), QString::fromLatin1(name)));
+}
+
+} // namespace
+
+TLumoraFrm::TLumoraFrm(QWidget* parent) : QWidget(parent), FRandom(std::random_device{}()) {
+    BuildMainForm(this, Form);
+    FRollPage = std::make_unique<TRollPage>(*this);
+    FThumbsPage = std::make_unique<TThumbsPage>(*this);
+    SetMessageBoxMainWindow(this);
+    // The final save of the rotations reports a failure here, once.
+    SetRotationSaveFailureReport([](const QString& text) {
+        WarningBox(ResString(TStr::RotationsNotSaved), {text});
+    });
+    ConnectHandlers();
+    RunGuarded([this] { FormCreate(); });
+}
+
+TLumoraFrm::~TLumoraFrm() {
+    // Each roll stops its loader and writes its rotations; a failure was
+    // already reported by the close handler when it could be.
+    RollList.Clear();
+    SetRotationSaveFailureReport(nullptr);
+    SetMessageBoxMainWindow(nullptr);
+}
+
+void TLumoraFrm::FormCreate() {
+    TraceScope trace("TLumoraFrm.FormCreate");
+    TAppState& state = AppState();
+    IdleDone = false;
+    NoRolls = false;
+    FixupForm(this);
+    setWindowTitle(ApplicationTitle());
+    // The glyph cache beside the program (a per-user folder when that is read-only).
+    Form.SmoothFontManager->SetDiskCacheDirectory(state.AppDir + QStringLiteral("FontCache3D"));
+    Form.FullViewPanel->setCursor(Qt::OpenHandCursor);
+    if (state.InstanceMode) {
+        SetSubstitution(QStringLiteral("%Fotavo%"), ResolveDiscAppName(state));
+        Form.QuitCaption->SetCaption(ResString(TStr::ReturnToFotavo) + QStringLiteral("        "));
+        Form.MainMenuBtn->show();
+    }
+    Form.QuitCaption->resize(Form.QuitCaption->TextSize());
+    Form.RollContainer->SetIconMargin(10);
+    Form.ToolBarNoteBook->setCurrentIndex(0);
+
+    const TPictureFolder folder = ResolvePictureFolder(state);
+    PictureDir = state.PictureDir;
+    OpenRotationFile(QString());
+    if (folder == TPictureFolder::NotFound) {
+        NoRolls = true;
+        Terminated = true;
+        ErrorBox(ResString(TStr::NoImagesTerminating));
+    } else {
+        const TRollScan scan = BuildRollList(RollList, state, [this](TTask* task) { ThumbnailReady(task); });
+        NoRolls = scan.NoRolls;
+        MultiRoll = scan.MultiRoll;
+        CurrentRoll = scan.CurrentRoll;
+    }
+    PlaceToolbars();
+    SkinStage(1);
+    ApplyBrandLogo(*Form.FotavoLogo, LoadBranding());
+    const TBranding branding = LoadBranding();
+    if (!branding.Extra.isNull()) {
+        Form.ExtraBranding->SetPictureUp(branding.Extra);
+        Form.ExtraBranding->show();
+    }
+    LinkHeader(Form.PreviousButton, Form.GotoHeader);
+    LinkHeader(Form.NextButton, Form.GotoHeader);
+    LinkHeader(Form.ZoomInButton, Form.ZoomHeader);
+    LinkHeader(Form.ZoomOutButton, Form.ZoomHeader);
+    LinkHeader(Form.RotateLeftButton, Form.RotateHeader);
+    LinkHeader(Form.RotateRightButton, Form.RotateHeader);
+    LayoutMainForm(Form, size());
+}
+
+void TLumoraFrm::PlaceToolbars() {
+    const TAppState& state = AppState();
+    const bool install = state.FotavoLayout && !state.InstalledCopy && !state.InstallButtonHidden;
+    Form.InstallButton->setVisible(install);
+    Form.ThumbViewInstallButton->setVisible(install);
+    Form.ThumbViewRollButton->setVisible(MultiRoll);
+    // The visible buttons close up from the top, so no gap remains.
+    const QList<int> places = ToolBarSlots();
+    const QList<QWidget*> rollBar = {Form.ViewRollDisabledImage, Form.PrintDisabledImage, Form.SlideshowDisabledImage,
+                                     Form.InstallButton, Form.UploadDisabled};
+    const QList<QWidget*> thumbBar = {Form.ThumbViewRollButton, Form.ThumbViewPrintButton,
+                                      Form.ThumbViewSlideshowButton, Form.ThumbViewInstallButton,
+                                      Form.ThumbViewUploadButton};
+    // The roll page keeps its stills where they are but for the install move-up.
+    const QList<int> rollTops = StackVisibleButtons(places, {true, true, true, install, true});
+    const QList<int> thumbTops = StackVisibleButtons(places, {MultiRoll, true, true, install, true});
+    for (int i = 0; i < 5; ++i) {
+        rollBar[i]->move(rollBar[i]->x(), rollTops[i]);
+        thumbBar[i]->move(thumbBar[i]->x(), thumbTops[i]);
+    }
+}
+
+void TLumoraFrm::SkinStage(int stage) {
+    TraceScope trace("TLumoraFrm.SkinStage");
+    const bool rollPageFirst = AppState().RollArgument.isEmpty() && MultiRoll;
+    const auto rollPage = [this] {
+        SkinStill(Form.ViewRollDisabledImage, XLumResGroup, "0001");
+        SkinStill(Form.PrintDisabledImage, XLumResGroup, "0002");
+        SkinStill(Form.SlideshowDisabledImage, XLumResGroup, "0003");
+        SkinStill(Form.InstallButton, XLumResGroup, "0004");
+        SkinStill(Form.UploadDisabled, XLumResGroup, "0006");
+    };
+    const auto thumbsPage = [this] {
+        SkinAnimatedButton(*Form.ThumbViewRollButton, "0031", "0011");
+        SkinAnimatedButton(*Form.ThumbViewPrintButton, "0032", "0012");
+        SkinAnimatedButton(*Form.ThumbViewSlideshowButton, "0033", "0013");
+        SkinAnimatedButton(*Form.ThumbViewInstallButton, "0034", "0014");
+        SkinAnimatedButton(*Form.ThumbViewUploadButton, "0036", "0016");
+    };
+    // A missing skin file leaves the buttons bare; the window still works.
+    const auto guarded = [](const std::function<void()>& load) {
+        try {
+            load();
+        } catch (const EError& e) {
+            TraceLog::WarningMsg(QStringLiteral("Skin not loaded: ") + e.Message());
+        }
+    };
+    if (stage == 1) {
+        guarded([this] {
+            Form.ToolBarLeftImage->SetPictureUp(GetSkinImage(CustomGroup, "0094"));
+            Form.LumoraImage->SetPictureUp(GetSkinImage(CustomGroup, "0095"));
+            int frames = 0;
+            const QImage logo = GetAnimatedSkinImage(CustomGroup, "0091", frames);
+            if (!logo.isNull()) {
+                Form.FotavoLogo->SetGlyph(logo);
+                Form.FotavoLogo->SetNumGlyphs(std::max(frames, 1));
+            }
+        });
+        if (AppState().InstanceMode) {
+            guarded([this] {
+                Form.MainMenuBtn->SetPictureUp(GetSkinImage(XLumResGroup, "0096"));
+                const QImage pressed = GetSkinImage(XLumResGroup, "0097");
+                Form.MainMenuBtn->SetPictureDown(pressed);
+                Form.MainMenuBtn->SetPictureHighlight(pressed);
+            });
+        }
+        guarded(rollPageFirst ? std::function<void()>(rollPage) : std::function<void()>(thumbsPage));
+        return;
+    }
+    if (MultiRoll) guarded(rollPageFirst ? std::function<void()>(thumbsPage) : std::function<void()>(rollPage));
+    guarded([this] {
+        SkinAnimatedButton(*Form.HvThumbButton, "0080", "0070");
+        SkinAnimatedButton(*Form.FullViewPrintButton, "0032", "0012");
+        SkinAnimatedButton(*Form.PreviousButton, "0081", "0071", "0061");
+        SkinAnimatedButton(*Form.NextButton, "0082", "0072", "0062");
+        SkinAnimatedButton(*Form.ZoomInButton, "0083", "0073", "0063");
+        SkinAnimatedButton(*Form.ZoomOutButton, "0084", "0074", "0064");
+        SkinAnimatedButton(*Form.RotateLeftButton, "0085", "0075", "0065");
+        SkinAnimatedButton(*Form.RotateRightButton, "0086", "0076", "0066");
+        const char* headers[][3] = {{"0041", "0051", nullptr}, {"0042", "0052", nullptr}, {"0043", "0053", nullptr}};
+        THalvornBmpButton* buttons[] = {Form.GotoHeader, Form.ZoomHeader, Form.RotateHeader};
+        for (int i = 0; i < 3; ++i) {
+            buttons[i]->SetPictureUp(GetSkinImage(XLumResGroup, headers[i][0]));
+            const QImage pressed = GetSkinImage(XLumResGroup, headers[i][1]);
+            buttons[i]->SetPictureDown(pressed);
+            buttons[i]->SetPictureHighlight(pressed);
+        }
+    });
+    CloseSkin();
+}
+
+void TLumoraFrm::LinkHeader(THvAnimatedImage* button, THalvornBmpButton* header) { FHeaders.insert(button, header); }
+
+void TLumoraFrm::ConnectHandlers() {
+    TMainForm& f = Form;
+    connect(f.ViewNotebook, &QStackedWidget::currentChanged, this, &TLumoraFrm::ViewNotebookPageChanged);
+    connect(f.RollContainer, &TIconContainer::OnIconDraw, this,
+            [this](TIconContainer*, int index, QPainter* canvas, const QRect& rect) {
+                FRollPage->RollContainerIconDraw(index, *canvas, rect);
+            });
+    connect(f.RollContainer, &TIconContainer::OnIconClick, this,
+            [this](TIconContainer*, int index, int, int) { RunGuarded([&] { RollContainerIconClick(index); }); });
+    connect(f.RollContainer, &TIconContainer::OnMouseMove, this,
+            [this](TIconContainer*, QMouseEvent* event) { FRollPage->RollContainerMouseMove(event); });
+    connect(f.RollContainer, &TIconContainer::OnResize, this, [this](TIconContainer*) { FRollPage->RollContainerResize(); });
+    for (TIconContainer* c : {f.ThumbContainer, f.FullViewContainer}) {
+        connect(c, &TIconContainer::OnIconDraw, this,
+                [this](TIconContainer* sender, int index, QPainter* canvas, const QRect& rect) {
+                    FThumbsPage->ThumbContainerIconDraw(sender, index, *canvas, rect);
+                });
+        connect(c, &TIconContainer::OnMouseMove, this,
+                [this](TIconContainer*, QMouseEvent* event) { FThumbsPage->ThumbContainerMouseMove(event); });
+        connect(c, &TIconContainer::OnResize, this,
+                [](TIconContainer* sender) { sender->SetVertScrollRange(sender->ContentHeight()); });
+    }
+    connect(f.ThumbContainer, &TIconContainer::OnIconClick, this,
+            [this](TIconContainer*, int index, int, int) { RunGuarded([&] { ThumbContainerIconClick(index); }); });
+    connect(f.FullViewContainer, &TIconContainer::OnIconClick, this,
+            [this](TIconContainer*, int index, int, int) { RunGuarded([&] { FullViewContainerIconClick(index); }); });
+    connect(f.ThumbHilightTimer, &QTimer::timeout, this, [this] { FThumbsPage->ThumbHilightTimerTimer(); });
+    connect(f.MouseOverTimer, &QTimer::timeout, this, &TLumoraFrm::MouseOverTimerTimer);
+    connect(f.QuitButtonTimer, &QTimer::timeout, this, &TLumoraFrm::QuitButtonTimerTimer);
+    connect(f.LogoTimer, &QTimer::timeout, this, &TLumoraFrm::LogoTimerTimer);
+    connect(f.FotavoLogo, &THvImageControl::OnFrameChanged, this, &TLumoraFrm::FotavoLogoFrameChanged);
+    connect(f.FotavoLogo, &THvImageControl::OnMouseMove, this, [this] {
+        if (!Form.FotavoLogo->Active()) LogoTimerTimer();
+    });
+
+    const auto click = [this](THvAnimatedImage* button, void (TLumoraFrm::*handler)()) {
+        connect(button, &THvImageControl::OnClick, this, [this, button, handler] {
+            if (button->Enabled()) RunGuarded([&] { (this->*handler)(); });
+        });
+        connect(button, &THvImageControl::OnMouseMove, this, [this, button] { AnimatedImage1MouseMove(button); });
+    };
+    click(f.ThumbViewRollButton, &TLumoraFrm::NewRollButtonClick);
+    click(f.ThumbViewPrintButton, &TLumoraFrm::PrintButtonClick);
+    click(f.ThumbViewSlideshowButton, &TLumoraFrm::RunSlideShow);
+    click(f.ThumbViewInstallButton, &TLumoraFrm::ThumbViewInstallButtonClick);
+    click(f.ThumbViewUploadButton, &TLumoraFrm::ThumbViewUploadButtonClick);
+    click(f.HvThumbButton, &TLumoraFrm::ThumbnailsButtonClick);
+    click(f.FullViewPrintButton, &TLumoraFrm::FullViewPrintButtonClick);
+    click(f.PreviousButton, &TLumoraFrm::PreviousButtonClick);
+    click(f.NextButton, &TLumoraFrm::NextButtonClick);
+    click(f.ZoomInButton, &TLumoraFrm::ZoomInTestClick);
+    click(f.ZoomOutButton, &TLumoraFrm::ZoomOutButtonClick);
+    click(f.RotateLeftButton, &TLumoraFrm::RotateLeftButtonClick);
+    click(f.RotateRightButton, &TLumoraFrm::RotateRightButtonClick);
+    connect(f.QuitButton, &THalvornBmpButton::OnClick, this, &TLumoraFrm::QuitButtonClick);
+    connect(f.MainMenuBtn, &THalvornBmpButton::OnClick, this, &TLumoraFrm::QuitButtonClick);
+    f.QuitCaption->setMouseTracking(true);
+    f.QuitCaption->installEventFilter(this);
+}
+
+bool TLumoraFrm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Form.QuitCaption) {
+        if (event->type() == QEvent::MouseMove) QuitCaptionMouseMove();
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            QuitButtonClick();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TLumoraFrm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (FShown) return;
+    FShown = true;
+    // Once the window is on screen, as its show handler runs after the show.
+    QTimer::singleShot(0, this, [this] { RunGuarded([this] { FormShow(); }); });
+}
+
+void TLumoraFrm::FormShow() {
+    TraceScope trace("TLumoraFrm.FormShow");
+    unsetCursor();
+    if (NoRolls) {
+        ErrorBox(ResString(TStr::NoImagesTerminating));
+        CloseWindow();
+        return;
+    }
+    CentreProgressPanel();
+    SetPage(TViewPage::Rolls);
+    ViewNotebookPageChanged(0);
+    FRollPage->RollContainerResize();
+    RecomputeScrollRanges();
+    // The first-idle stage runs whatever else happens below.
+    QTimer::singleShot(0, this, &TLumoraFrm::FirstIdle);
+    if (!MultiRoll) SelectRoll(CurrentRoll);
+    const QString rollArgument = AppState().RollArgument;
+    if (!rollArgument.isEmpty()) {
+        QCoreApplication::processEvents();
+        SelectRoll(RollList.FindRoll(rollArgument));
+    }
+}
+
+void TLumoraFrm::FirstIdle() {
+    if (IdleDone) return;
+    IdleDone = true;
+    SkinStage(2);
+    emit IdleStageDone();
+}
+
+void TLumoraFrm::CloseWindow() {
+    if (FClosed) return;
+    close();
+}
+
+void TLumoraFrm::closeEvent(QCloseEvent* event) {
+    if (!FClosed) {
+        FClosed = true;
+        if (CurrentPhoto) CurrentPhoto->StoreRotation();
+        // Loaders stopped and rotations written while the window can still
+        // own the box that tells of a failure.
+        RollList.Clear();
+        CurrentRoll = nullptr;
+        CurrentPhoto = nullptr;
+    }
+    event->accept();
+}
+
+void TLumoraFrm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutMainForm(Form, size());
+    CentreProgressPanel();
+    FRollPage->RollContainerResize();
+}
+
+void TLumoraFrm::CentreProgressPanel() {
+    QWidget* panel = Form.ProgressPanel;
+    panel->move((Form.BottomBar->width() - panel->width()) / 2, panel->y());
+}
+
+void TLumoraFrm::RecomputeScrollRanges() {
+    Form.ThumbContainer->SetVertScrollRange(Form.ThumbContainer->ContentHeight());
+    Form.FullViewContainer->SetVertScrollRange(Form.FullViewContainer->ContentHeight());
+}
+
+TViewPage TLumoraFrm::Page() const { return TViewPage(Form.ViewNotebook->currentIndex()); }
+
+void TLumoraFrm::SetPage(TViewPage page) { Form.ViewNotebook->setCurrentIndex(int(page)); }
+
+void TLumoraFrm::ViewNotebookPageChanged(int index) {
+    const TViewPage page = TViewPage(index);
+    HoverThumb.Reset(-10);
+    Form.SectionLabel->SetCaption(SectionCaptionFor(page, CurrentRoll ? CurrentRoll->Name : QString(),
+                                                    ResString(TStr::RollSelection), ResString(TStr::PhotoView)));
+    Form.ToolBarNoteBook->setCurrentIndex(index);
+    switch (page) {
+    case TViewPage::Rolls:
+        setWindowTitle(ApplicationTitle());
+        break;
+    case TViewPage::Thumbs:
+        ActiveContainer = Form.ThumbContainer;
+        setWindowTitle(ApplicationTitle());
+        break;
+    case TViewPage::FullView:
+        ActiveContainer = Form.FullViewContainer;
+        CentreProgressPanel();
+        break;
+    }
+    Form.ItemIndexPanel->setVisible(page == TViewPage::FullView);
+}
+
+void TLumoraFrm::SelectRoll(TRoll* roll) {
+    if (!roll) throw EError(ResString(TStr::NoImages));
+    HoverRoll.Reset(-1);
+    if (CurrentRoll && CurrentRoll != roll) {
+        CurrentRoll->PauseThumbLoader();
+        CurrentRoll->SaveRotationsIfChanged();
+    }
+    CurrentRoll = roll;
+    if (!roll->IsReady()) roll->Prepare();
+    for (TIconContainer* c : {Form.ThumbContainer, Form.FullViewContainer}) {
+        c->SetIconCount(roll->Count());
+        c->SetVertScrollRange(c->ContentHeight());
+    }
+    SetPage(TViewPage::Thumbs);
+    // The page may have been shown already for another roll.
+    ViewNotebookPageChanged(int(TViewPage::Thumbs));
+    Form.ThumbContainer->viewport()->update();
+    roll->StartThumbLoader();
+}
+
+void TLumoraFrm::ThumbnailReady(TTask* task) {
+    if (!task || !CurrentRoll || task->Media->Roll != CurrentRoll) return;
+    const int index = task->Index;
+    if (index >= Form.ThumbContainer->IconCount()) return;
+    if (Page() == TViewPage::Thumbs) Form.ThumbContainer->InvalidateIcon(index, false);
+    else if (Page() == TViewPage::FullView) Form.FullViewContainer->InvalidateIcon(index, false);
+}
+
+void TLumoraFrm::LeaveCurrentRoll() {
+    if (!CurrentRoll) return;
+    CurrentRoll->PauseThumbLoader();
+    QString reason;
+    // A failure here is tried again, and reported, when the program closes.
+    CurrentRoll->SaveRotationsIfChanged(&reason);
+}
+
+// ---- clicks ------------------------------------------------------------------
+
+void TLumoraFrm::RollContainerIconClick(int index) {
+    if (index < 0 || index >= RollList.Count()) return;
+    SelectRoll(RollList.Items(index));
+}
+
+void TLumoraFrm::ThumbContainerIconClick(int index) {
+    if (index > -1) NotAvailableYet(int(TStr::FeatureFullView));
+}
+
+void TLumoraFrm::FullViewContainerIconClick(int index) {
+    if (index < 0) return;
+    Form.FullViewContainer->Selector().SelectOnly(index);
+    Form.FullViewContainer->Selector().Notify();
+    NotAvailableYet(int(TStr::FeatureFullView));
+}
+
+void TLumoraFrm::NewRollButtonClick() {
+    LeaveCurrentRoll();
+    SetPage(TViewPage::Rolls);
+}
+
+void TLumoraFrm::ThumbnailsButtonClick() { SetPage(TViewPage::Thumbs); }
+void TLumoraFrm::PrintButtonClick() { NotAvailableYet(int(TStr::FeaturePrinting)); }
+void TLumoraFrm::FullViewPrintButtonClick() { NotAvailableYet(int(TStr::FeaturePrinting)); }
+void TLumoraFrm::RunSlideShow() { NotAvailableYet(int(TStr::FeatureSlideshow)); }
+void TLumoraFrm::ThumbViewInstallButtonClick() { NotAvailableYet(int(TStr::FeatureInstall)); }
+void TLumoraFrm::ThumbViewUploadButtonClick() { NotAvailableYet(int(TStr::FeatureUpload)); }
+void TLumoraFrm::PreviousButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
+void TLumoraFrm::NextButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
+void TLumoraFrm::ZoomInTestClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
+void TLumoraFrm::ZoomOutButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
+void TLumoraFrm::RotateLeftButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
+void TLumoraFrm::RotateRightButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
+void TLumoraFrm::QuitButtonClick() { CloseWindow(); }
+
+void TLumoraFrm::NotAvailableYet(int featureText) {
+    InfoBox(ResString(TStr::FeatureNotAvailable), {ResString(TStr(featureText))});
+}
+
+// ---- hover -------------------------------------------------------------------
+
+void TLumoraFrm::AnimatedImage1MouseMove(THvAnimatedImage* sender) {
+    if (HoverButton && HoverButton != sender) {
+        if (THalvornBmpButton* header = HeaderOf(HoverButton)) header->SetDown(false);
+        HoverButton->SetActive(false);
+    }
+    if (sender->Enabled()) sender->SetActive(true);
+    if (THalvornBmpButton* header = HeaderOf(sender)) header->SetDown(true);
+    HoverButton = sender;
+    Form.MouseOverTimer->start();
+}
+
+void TLumoraFrm::MouseOverTimerTimer() {
+    if (!HoverButton) {
+        Form.MouseOverTimer->stop();
+        return;
+    }
+    const bool inside = HoverButton->isVisible() && CursorInside(HoverButton);
+    if (HoverButton->Active() || !inside) {
+        HoverButton->SetActive(inside && HoverButton->Enabled());
+        if (THalvornBmpButton* header = HeaderOf(HoverButton)) header->SetDown(inside);
+    }
+}
+
+void TLumoraFrm::QuitCaptionMouseMove() {
+    Form.QuitButton->SetDown(true);
+    Form.QuitButtonTimer->start();
+}
+
+void TLumoraFrm::QuitButtonTimerTimer() {
+    if (CursorInside(Form.QuitCaption)) return;
+    Form.QuitButton->SetDown(false);
+    Form.QuitButtonTimer->stop();
+}
+
+void TLumoraFrm::LogoTimerTimer() {
+    LogoFrames = 0;
+    Form.FotavoLogo->SetActive(true);
+}
+
+void TLumoraFrm::FotavoLogoFrameChanged() {
+    if (!Form.FotavoLogo->Active()) return;
+    if (++LogoFrames < 11) return;
+    Form.FotavoLogo->SetActive(false);
+    Form.LogoTimer->setInterval(LogoPauseMs(std::uniform_int_distribution<int>(0, 12)(FRandom)));
+    LogoFrames = 0;
+}
