@@ -2,6 +2,7 @@
 #include "imaging/hv3dprogressbar.h"
 #include "shell/customize.h"
 #include <QFrame>
+#include <algorithm>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,14 +11,8 @@
 void BuildStatusForm(QWidget* form, TStatusForm& f) {
     form->setObjectName(QStringLiteral("Status"));
     form->setWindowTitle(ApplicationTitle());
-    form->resize(371, 89);
-    auto* layout = new QVBoxLayout(form);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
     f.ClientPanel = new QWidget(form);
     f.ClientPanel->setObjectName(QStringLiteral("ClientPanel"));
-    auto* client = new QVBoxLayout(f.ClientPanel);
-    client->setContentsMargins(8, 8, 8, 4);
     f.JobLabel = new QLabel(f.ClientPanel);
     f.JobLabel->setObjectName(QStringLiteral("JobLabel"));
     f.JobLabel->setAlignment(Qt::AlignCenter);
@@ -26,32 +21,32 @@ void BuildStatusForm(QWidget* form, TStatusForm& f) {
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(12);
     f.JobLabel->setFont(font);
-    client->addWidget(f.JobLabel, 1);
     f.ProgressPanel = new QWidget(f.ClientPanel);
     f.ProgressPanel->setObjectName(QStringLiteral("ProgressPanel"));
-    f.ProgressPanel->setFixedHeight(23);
-    auto* bar = new QVBoxLayout(f.ProgressPanel);
-    bar->setContentsMargins(0, 3, 0, 0);
     f.ProgressBar = new QProgressBar(f.ProgressPanel);
     f.ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     f.ProgressBar->setRange(0, 100);
-    f.ProgressBar->setFixedHeight(20);
     f.ProgressBar->setTextVisible(false);
-    bar->addWidget(f.ProgressBar);
-    client->addWidget(f.ProgressPanel);
-    layout->addWidget(f.ClientPanel, 1);
     f.ButtonPanel = new QWidget(form);
     f.ButtonPanel->setObjectName(QStringLiteral("ButtonPanel"));
-    f.ButtonPanel->setFixedHeight(33);
-    auto* buttons = new QHBoxLayout(f.ButtonPanel);
-    buttons->setContentsMargins(0, 3, 0, 6);
     f.Cancel = new QPushButton(QStringLiteral("Cancel"), f.ButtonPanel);
     f.Cancel->setObjectName(QStringLiteral("Cancel"));
-    f.Cancel->setFixedSize(85, 24);
-    buttons->addStretch();
-    buttons->addWidget(f.Cancel);
-    buttons->addStretch();
-    layout->addWidget(f.ButtonPanel);
+    f.Cancel->setGeometry(144, 3, 85, 24);
+    form->resize(371, 89);
+    LayoutStatusForm(f, form->size());
+}
+
+void LayoutStatusForm(TStatusForm& f, QSize client) {
+    // Bottom up: the Cancel row, then the bar, the text in the rest.
+    const int buttons = f.ButtonPanel->isVisibleTo(f.ButtonPanel->parentWidget()) ? 33 : 0;
+    f.ButtonPanel->setGeometry(0, client.height() - 33, client.width(), 33);
+    f.ClientPanel->setGeometry(0, 0, client.width(), client.height() - buttons);
+    const int border = 8;
+    const int bar = f.ProgressPanel->isVisibleTo(f.ClientPanel) ? 23 : 0;
+    const QRect inner = f.ClientPanel->rect().adjusted(border, border, -border, -border);
+    f.ProgressPanel->setGeometry(inner.left(), inner.bottom() + 1 - 23, inner.width(), 23);
+    f.ProgressBar->setGeometry(0, 3, inner.width(), 20);
+    f.JobLabel->setGeometry(inner.left(), inner.top(), inner.width(), std::max(inner.height() - bar, 0));
 }
 
 void BuildProgressForm(QWidget* form, TProgressForm& f) {

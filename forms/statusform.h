@@ -1,6 +1,8 @@
 #pragma once
 // The shared windows made at start: the status window of printing (TStatus)
 // and the progress window of the install and the upload (TProgressFrm).
+#include <QSize>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -17,6 +19,8 @@ struct TStatusForm {
 };
 // Client 371 x 89: the job text, the bar (23 high) and the Cancel row (33 high).
 void BuildStatusForm(QWidget* form, TStatusForm& f);
+// Places the parts for a client size; hidden panels give their height to the text.
+void LayoutStatusForm(TStatusForm& f, QSize client);
 
 struct TProgressForm {
     QLabel* JobLabel = nullptr;

@@ -26,6 +26,7 @@ void TStatus::ShowStatus(int options, const QString& caption) {
     const int centre = y() + height() / 2;
     Form.ButtonPanel->setVisible(options & soCancelButton);
     Form.ProgressPanel->setVisible(options & soProgressBar);
+    LayoutStatusForm(Form, size());
     int target = FBaseHeight;
     if (!(options & soCancelButton)) target -= FButtonBase;
     if (!(options & soProgressBar)) target -= FProgressBase;
@@ -103,6 +104,7 @@ void TStatus::CancelClick() {
 void TStatus::FitLabel() {
     if (ShowCount <= 0) return;
     QLabel* label = Form.JobLabel;
+    LayoutStatusForm(Form, size());
     const int needed = label->heightForWidth(label->width());
     if (needed > label->height()) {
         const int grow = needed - label->height();
@@ -116,6 +118,11 @@ void TStatus::closeEvent(QCloseEvent* event) {
     // Only EndStatus hides it.
     if (isVisible() && ShowCount > 0) event->ignore();
     else event->accept();
+}
+
+void TStatus::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutStatusForm(Form, size());
 }
 
 void TStatus::hideEvent(QHideEvent* event) {
