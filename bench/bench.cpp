@@ -9,6 +9,7 @@
 //   lumora-bench io DIR                     file opens and bytes read per load
 //   lumora-bench loader DIR [COUNT]         a roll of COUNT photos opening: first thumbnail, main-thread cost
 //   lumora-bench glyphs [PASSES]            3D captions: cold, from the disk cache, from memory
+//   lumora-bench startup DISC [PASSES]      program start to the first painted roll page
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
@@ -19,6 +20,7 @@
 #include "bench/grid.h"
 #include "bench/io.h"
 #include "bench/loader.h"
+#include "bench/startup.h"
 #include "collection/thumbnail.h"
 #include "imaging/ilib.h"
 #include "imaging/loading.h"
@@ -153,6 +155,7 @@ int Usage() {
                  "       lumora-bench io DIR\n"
                  "       lumora-bench loader DIR [COUNT]\n"
                  "       lumora-bench glyphs [PASSES]\n"
+                 "       lumora-bench startup DISC_FOLDER [PASSES]\n"
                  "       lumora-bench fullload FILE [PASSES]\n");
     return 2;
 }
@@ -166,6 +169,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QByteArray(argv[1]) == "grid") return RunGridBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "io") return RunIoBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "loader") return RunLoaderBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "startup") return RunStartupBench(argc, argv);
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     QCoreApplication app(argc, argv);

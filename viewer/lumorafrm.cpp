@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QStackedWidget>
 #include <QTimer>
+#include <cstdio>
 
 void RunGuarded(const std::function<void()>& step) {
     try {
@@ -289,6 +290,15 @@ void TLumoraFrm::showEvent(QShowEvent* event) {
 
 void TLumoraFrm::FormShow() {
     TraceScope trace("TLumoraFrm.FormShow");
+    // For the start-up benchmark: say when the first page has been painted.
+    if (qEnvironmentVariableIsSet("LUMORA_REPORT_FIRST_PAINT")) {
+        auto* once = new QObject(this);
+        connect(Form.RollContainer, &TIconContainer::OnAfterPaint, once, [once] {
+            std::fputs("first page painted\n", stdout);
+            std::fflush(stdout);
+            once->deleteLater();
+        });
+    }
     unsetCursor();
     if (NoRolls) {
         ErrorBox(ResString(TStr::NoImagesTerminating));
