@@ -1,10 +1,14 @@
 #include "forms/mainform.h"
 #include "imaging/animatedimage.h"
+#include "imaging/hv3dprogressbar.h"
 #include "imaging/smoothfontmanager.h"
 #include "imaging/smoothlabel3d.h"
 #include "shell/strings.h"
 #include "viewer/halvornbmpbutton.h"
+#include "viewer/fullviewimage.h"
 #include "viewer/iconcontainer.h"
+#include "viewer/fullviewtext.h"
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStackedWidget>
@@ -218,9 +222,30 @@ void BuildMainForm(QWidget* form, TMainForm& f) {
     f.ThumbContainer->SetIconConstraint(IconContainerEnums::iccColumnFit);
     f.FullViewPanel = Area(f.FullViewPage, "FullViewPanel", Qt::black);
     f.BottomBar = Area(f.FullViewPage, "BottomBar", Qt::black);
+    f.FullView = new TFullViewImage(f.FullViewPanel);
+    f.FullView->setCursor(Qt::OpenHandCursor);
     f.ProgressPanel = Area(f.BottomBar, "ProgressPanel", Qt::black);
-    f.ProgressPanel->resize(360, BottomBarHeight);
+    f.ProgressLabel = Make<QLabel>(f.ProgressPanel, "ProgressLabel");
+    QPalette quiet = f.ProgressLabel->palette();
+    quiet.setColor(QPalette::WindowText, QColor(150, 176, 220));
+    f.ProgressLabel->setPalette(quiet);
+    QFont labelFont = f.ProgressLabel->font();
+    labelFont.setBold(true);
+    f.ProgressLabel->setFont(labelFont);
+    f.LoadProgressBar = Make<THv3dProgressBar>(f.ProgressPanel, "LoadProgressBar");
+    f.LoadProgressBar->SetBarColor(MainFormColors::SectionBlue());
+    f.LoadProgressBar->resize(220, 16);
+    // The panel fits the label at its widest ("Loading Image XX") and the bar.
+    const int labelWidth = f.ProgressLabel->fontMetrics().horizontalAdvance(LoadingImageText(0).chopped(1) + "XX");
+    f.ProgressLabel->setGeometry(0, 0, labelWidth, BottomBarHeight);
+    f.LoadProgressBar->move(labelWidth + 25, (BottomBarHeight - f.LoadProgressBar->height()) / 2);
+    f.ProgressPanel->resize(labelWidth + f.LoadProgressBar->width() + 30, BottomBarHeight);
     f.ProgressPanel->hide();
+    f.WarningLabel = Make<QLabel>(f.BottomBar, "WarningLabel");
+    QPalette grey = f.WarningLabel->palette();
+    grey.setColor(QPalette::WindowText, QColor(128, 136, 150));
+    f.WarningLabel->setPalette(grey);
+    f.WarningLabel->hide();
     f.FullViewContainer = Container(f.FullViewPage, "FullViewContainer");
     f.FullViewContainer->SetIconWidth(80);
     f.FullViewContainer->SetIconHeight(80);
@@ -284,6 +309,7 @@ void LayoutMainForm(TMainForm& f, QSize client) {
     f.FullViewContainer->setGeometry(pageWidth - FilmstripWidth, 0, FilmstripWidth, pageHeight);
     f.FullViewPanel->setGeometry(0, 0, pageWidth - FilmstripWidth, pageHeight - BottomBarHeight);
     f.BottomBar->setGeometry(0, pageHeight - BottomBarHeight, pageWidth - FilmstripWidth, BottomBarHeight);
+    f.WarningLabel->setGeometry(12, 0, std::max(f.BottomBar->width() - 24, 0), BottomBarHeight);
 
     f.ExitBar->setGeometry(0, height - ExitBarHeight, width, ExitBarHeight);
     f.MainMenuBtn->move(8, (ExitBarHeight - f.MainMenuBtn->height()) / 2);

@@ -10,7 +10,10 @@
 class QStackedWidget;
 class QTimer;
 class QWidget;
+class QLabel;
 class TAnimatedImage;
+class TFullViewImage;
+class THv3dProgressBar;
 class THalvornBmpButton;
 class THvAnimatedImage;
 class TIconContainer;
@@ -87,8 +90,13 @@ struct TMainForm {
     TSmoothLabel3D* ClickThumbLabel = nullptr;
     TIconContainer* ThumbContainer = nullptr;
     QWidget* FullViewPanel = nullptr;
+    TFullViewImage* FullView = nullptr;
     QWidget* BottomBar = nullptr;
     QWidget* ProgressPanel = nullptr;
+    QLabel* ProgressLabel = nullptr;
+    THv3dProgressBar* LoadProgressBar = nullptr;
+    // A quiet line saying what was wrong with a photo shown only in part.
+    QLabel* WarningLabel = nullptr;
     TIconContainer* FullViewContainer = nullptr;
     // Exit bar.
     QWidget* ExitBar = nullptr;

@@ -131,10 +131,17 @@ void TImageReadThread::Execute() {
                 continue;
             if (FEnding) break;
             FRequestEvent = false;
-            if (FEventChanged.wait_for(lock, RequestPause, [this] { return FEnding; })) break;
-            // The step reads the newest state when it begins, so requests
-            // made during the pause are served by it.
-            FRequestEvent = false;
+            // A request after a quiet spell is served at once; one that
+            // follows a step closely is likely one of a burst (a key held
+            // down, quick clicks), so the worker waits a moment and serves
+            // the burst with one step.
+            const bool burst = std::chrono::steady_clock::now() - FLastStepEnd < RequestWait;
+            if (burst) {
+                if (FEventChanged.wait_for(lock, RequestPause, [this] { return FEnding; })) break;
+                // The step reads the newest state when it begins, so requests
+                // made during the pause are served by it.
+                FRequestEvent = false;
+            }
         }
         bool deliver = false;
         try {
@@ -145,6 +152,7 @@ void TImageReadThread::Execute() {
             TraceLog::SevereMsg(QStringLiteral("Read step failed: %1").arg(QString::fromUtf8(e.what())));
         }
         if (deliver && !Ending()) Synchronize([this] { DeliverStep(); });
+        FLastStepEnd = std::chrono::steady_clock::now();
     }
     std::lock_guard lock(FEventLock);
     FFinished = true;

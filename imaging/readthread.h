@@ -22,7 +22,9 @@ class TImageReadThread {
 public:
     // How long the worker waits for a request before it looks at Ending again.
     static constexpr std::chrono::milliseconds RequestWait{250};
-    // The pause between a request and its step.
+    // The pause between a request and its step when the request follows the
+    // last step within RequestWait (a burst); a request after a quiet spell
+    // is served at once.
     static constexpr std::chrono::milliseconds RequestPause{31};
 
     virtual ~TImageReadThread();
@@ -78,6 +80,7 @@ private:
     bool FEnding = false;
     bool FFinished = false;
     bool FStopped = false;
+    std::chrono::steady_clock::time_point FLastStepEnd;  // worker only
     // Lives on the main thread: hand-overs are queued to it and die with it.
     std::unique_ptr<QObject> FContext;
     std::unique_ptr<QThread> FThread;

@@ -26,7 +26,6 @@ enum class TStr : int {
     FeatureInstall,
     FeatureUpload,
     FeatureSlideshow,
-    FeatureFullView,
     RotationsNotSaved,        // %1 what could not be saved and why
     // Full view
     LoadingImage,             // followed by the photo's number

@@ -12,6 +12,7 @@
 #include "shell/startup.h"
 #include "shell/strings.h"
 #include "shell/tracelog.h"
+#include "viewer/fullviewpage.h"
 #include "viewer/halvornbmpbutton.h"
 #include "viewer/iconcontainer.h"
 #include "viewer/rollpage.h"
@@ -51,6 +52,7 @@ TLumoraFrm::TLumoraFrm(QWidget* parent) : QWidget(parent), FRandom(std::random_d
     BuildMainForm(this, Form);
     FRollPage = std::make_unique<TRollPage>(*this);
     FThumbsPage = std::make_unique<TThumbsPage>(*this);
+    FFullView = std::make_unique<TFullViewPage>(*this);
     SetMessageBoxMainWindow(this);
     // The final save of the rotations reports a failure here, once.
     SetRotationSaveFailureReport([](const QString& text) {
@@ -61,6 +63,8 @@ TLumoraFrm::TLumoraFrm(QWidget* parent) : QWidget(parent), FRandom(std::random_d
 }
 
 TLumoraFrm::~TLumoraFrm() {
+    // The full-image loader goes first: it may be using a roll.
+    FFullView->FreeLoader();
     // Each roll stops its loader and writes its rotations; a failure was
     // already reported by the close handler when it could be.
     RollList.Clear();
@@ -306,6 +310,7 @@ void TLumoraFrm::FormShow() {
         return;
     }
     CentreProgressPanel();
+    FFullView->CreateLoader();
     SetPage(TViewPage::Rolls);
     ViewNotebookPageChanged(0);
     FRollPage->RollContainerResize();
@@ -336,6 +341,7 @@ void TLumoraFrm::closeEvent(QCloseEvent* event) {
     if (!FClosed) {
         FClosed = true;
         if (CurrentPhoto) CurrentPhoto->StoreRotation();
+        FFullView->FreeLoader();
         // Loaders stopped and rotations written while the window can still
         // own the box that tells of a failure.
         RollList.Clear();
@@ -396,6 +402,7 @@ void TLumoraFrm::SelectRoll(TRoll* roll) {
         CurrentRoll->SaveRotationsIfChanged();
     }
     CurrentRoll = roll;
+    FFullView->SetRoll(roll);
     if (!roll->IsReady()) roll->Prepare();
     for (TIconContainer* c : {Form.ThumbContainer, Form.FullViewContainer}) {
         c->SetIconCount(roll->Count());
@@ -432,14 +439,14 @@ void TLumoraFrm::RollContainerIconClick(int index) {
 }
 
 void TLumoraFrm::ThumbContainerIconClick(int index) {
-    if (index > -1) NotAvailableYet(int(TStr::FeatureFullView));
+    if (index > -1) FFullView->ShowPhoto(index);
 }
 
 void TLumoraFrm::FullViewContainerIconClick(int index) {
     if (index < 0) return;
     Form.FullViewContainer->Selector().SelectOnly(index);
     Form.FullViewContainer->Selector().Notify();
-    NotAvailableYet(int(TStr::FeatureFullView));
+    FFullView->ShowPhoto(index);
 }
 
 void TLumoraFrm::NewRollButtonClick() {
@@ -449,16 +456,19 @@ void TLumoraFrm::NewRollButtonClick() {
 
 void TLumoraFrm::ThumbnailsButtonClick() { SetPage(TViewPage::Thumbs); }
 void TLumoraFrm::PrintButtonClick() { NotAvailableYet(int(TStr::FeaturePrinting)); }
-void TLumoraFrm::FullViewPrintButtonClick() { NotAvailableYet(int(TStr::FeaturePrinting)); }
+void TLumoraFrm::FullViewPrintButtonClick() {
+    FFullView->WaitIdle();
+    NotAvailableYet(int(TStr::FeaturePrinting));
+}
 void TLumoraFrm::RunSlideShow() { NotAvailableYet(int(TStr::FeatureSlideshow)); }
 void TLumoraFrm::ThumbViewInstallButtonClick() { NotAvailableYet(int(TStr::FeatureInstall)); }
 void TLumoraFrm::ThumbViewUploadButtonClick() { NotAvailableYet(int(TStr::FeatureUpload)); }
-void TLumoraFrm::PreviousButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
-void TLumoraFrm::NextButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
-void TLumoraFrm::ZoomInTestClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
-void TLumoraFrm::ZoomOutButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
-void TLumoraFrm::RotateLeftButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
-void TLumoraFrm::RotateRightButtonClick() { NotAvailableYet(int(TStr::FeatureFullView)); }
+void TLumoraFrm::PreviousButtonClick() { FFullView->ShowPhoto(CurrentIndex - 1); }
+void TLumoraFrm::NextButtonClick() { FFullView->ShowPhoto(CurrentIndex + 1); }
+void TLumoraFrm::ZoomInTestClick() { FFullView->Zoom(+1); }
+void TLumoraFrm::ZoomOutButtonClick() { FFullView->Zoom(-1); }
+void TLumoraFrm::RotateLeftButtonClick() { FFullView->Rotate(-90); }
+void TLumoraFrm::RotateRightButtonClick() { FFullView->Rotate(+90); }
 void TLumoraFrm::QuitButtonClick() { CloseWindow(); }
 
 void TLumoraFrm::NotAvailableYet(int featureText) {

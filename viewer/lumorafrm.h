@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 
+class TFullViewPage;
 class TRollPage;
 class TThumbsPage;
 class TIconContainer;
@@ -51,6 +52,7 @@ public:
     TViewPage Page() const;
     // Loads the skins of a start-up stage (1: the page shown first, 2: the rest).
     void SkinStage(int stage);
+    TFullViewPage& FullViewPage() const { return *FFullView; }
     // The linked header of a toolbar button, or none.
     THalvornBmpButton* HeaderOf(THvAnimatedImage* button) const { return FHeaders.value(button); }
 
@@ -111,6 +113,7 @@ private:
 
     std::unique_ptr<TRollPage> FRollPage;
     std::unique_ptr<TThumbsPage> FThumbsPage;
+    std::unique_ptr<TFullViewPage> FFullView;
     QHash<THvAnimatedImage*, THalvornBmpButton*> FHeaders;
     std::mt19937 FRandom;
     bool FShown = false;

@@ -13,28 +13,3 @@ TEST(FullViewText, ItemIndexCountsFromOneAndSaysWhenThereIsNoRoll) {
     EXPECT_EQ(LoadingImageText(0), "Loading Image 1");
     EXPECT_EQ(LoadingImageText(41), "Loading Image 42");
 }
-
-TEST(FullViewText, DecimalPlaceholdersAreFilledByPositionOrTheTemplateIsKept) {
-    struct Case {
-        const char* Template;
-        std::vector<qint64> Args;
-        const char* Result;
-    };
-    const Case cases[] = {
-        {"Image %1!d! of %2!d!", {3, 12}, "Image 3 of 12"},
-        {"%2!d! before %1!d!", {1, 2}, "2 before 1"},
-        {"%1!d!%1!d!", {-7}, "-7-7"},
-        {"100%% done: %1!d!", {5}, "100% done: 5"},
-        {"no placeholders", {}, "no placeholders"},
-        // Failures give the template back unchanged.
-        {"Image %3!d! of %2!d!", {3, 12}, "Image %3!d! of %2!d!"},
-        {"Image %1!s!", {3}, "Image %1!s!"},
-        {"Image %1", {3}, "Image %1"},
-        {"Image %0!d!", {3}, "Image %0!d!"},
-        {"ends in %", {}, "ends in %"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Template);
-        EXPECT_EQ(FormatDecimalArgs(QString::fromLatin1(c.Template), c.Args), QString::fromLatin1(c.Result));
-    }
-}

@@ -15,6 +15,7 @@
 #include "viewer/halvornbmpbutton.h"
 #include "viewer/iconcontainer.h"
 #include "viewer/lumorafrm.h"
+#include "viewer/windowfixture.h"
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
@@ -25,78 +26,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-namespace {
-
-QString Tool(const char* name) {
-    const QString folder = qEnvironmentVariableIsEmpty("LUMORA_TOOLS_DIR")
-                               ? QCoreApplication::applicationDirPath() + QStringLiteral("/../tools")
-                               : qEnvironmentVariable("LUMORA_TOOLS_DIR");
-    return QDir::cleanPath(folder + '/' + QLatin1String(name));
-}
-
-template <typename F>
-bool WaitFor(F done, int ms = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QTest::qWait(2);
-    }
-    return true;
-}
-
-class LumoraFrmTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SetMessageBoxRecorder([this](const TMessageBoxRequest& request) {
-            Boxes << request.Text;
-            return QMessageBox::Ok;
-        });
-        ResetRollThumbCache();
-    }
-    void TearDown() override {
-        Window.reset();
-        SetMessageBoxRecorder(nullptr);
-        CloseSkin();
-        CloseRotationFile();
-        ShutdownCustomization();
-        ResetRollThumbCache();
-        ResetAppState();
-    }
-    // A disc of Rolls rolls of 4 photos (Tiny and Medium), made by make-disc;
-    // returns the program folder.
-    QString MakeDisc(int rolls, const QStringList& extra = {}) {
-        QProcess process;
-        process.start(Tool("make-disc"), QStringList{"--rolls", QString::number(rolls), "--frames", "4",
-                                                     "--sizes", "Tiny,Medium", "--force"} +
-                                             extra + QStringList{Disc.Path() + "disc"});
-        EXPECT_TRUE(process.waitForFinished(120000));
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-        return Disc.Path() + "disc/Viewer/LMR/";
-    }
-    QStringList RollNames() const {
-        return QDir(Disc.Path() + "disc/Pictures").entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    }
-    // Start-up as the program does it, in a window of Size.
-    TLumoraFrm& Start(const QString& appDir, const QStringList& args = {}, QSize size = QSize(1200, 800),
-                      bool waitForIdle = true) {
-        InitSettingsModule(args, appDir);
-        CustomizeApplication();
-        Window = std::make_unique<TLumoraFrm>();
-        Window->resize(size);
-        Window->show();
-        if (waitForIdle) EXPECT_TRUE(WaitFor([&] { return Window->IdleDone; }));
-        return *Window;
-    }
-    static bool Visible(const QWidget* w) { return w->isVisibleTo(w->window()); }
-
-    TTempFolder Disc;
-    QStringList Boxes;
-    std::unique_ptr<TLumoraFrm> Window;
-};
-
-} // namespace
+using LumoraFrmTest = TWindowFixture;
 
 TEST_F(LumoraFrmTest, SeveralRollsOpenOnTheRollPage) {
     TLumoraFrm& w = Start(MakeDisc(3));
@@ -279,7 +209,7 @@ TEST_F(LumoraFrmTest, ThumbnailReadyRepaintsOnlyTheContainerOfThePageShown) {
 TEST_F(LumoraFrmTest, FeaturesStillToComeSaySo) {
     TLumoraFrm& w = Start(MakeDisc(1));
     w.PrintButtonClick();
-    w.ThumbContainerIconClick(0);
+    w.RunSlideShow();
     ASSERT_EQ(Boxes.size(), 2);
     EXPECT_TRUE(Boxes[0].startsWith("Printing is not available yet")) << Boxes[0].toStdString();
 }
