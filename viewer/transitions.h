@@ -135,7 +135,7 @@ private:
     struct TCell {
         QRect Rect;
         float Start = 0;  // progress at which the cell's own motion begins
-        bool Reverse = false;
+        bool Reverse = false;  // a line streaking in from the right
     };
 
     void DrawShapeReveal(QPainter& p, const QImage& oldPicture, const QImage& newPicture, double t) const;
