@@ -8,6 +8,7 @@
 //   lumora-bench grid [PASSES]              icon container paints, 36 and 5,000 icons
 //   lumora-bench io DIR                     file opens and bytes read per load
 //   lumora-bench loader DIR [COUNT]         a roll of COUNT photos opening: first thumbnail, main-thread cost
+//   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
@@ -16,6 +17,7 @@
 #include "bench/grid.h"
 #include "bench/io.h"
 #include "bench/loader.h"
+#include "bench/transitions.h"
 #include "collection/thumbnail.h"
 #include "imaging/ilib.h"
 #include "imaging/loading.h"
@@ -148,7 +150,8 @@ int Usage() {
                  "       lumora-bench floor-decode FILE [PASSES]\n"
                  "       lumora-bench grid [PASSES]\n"
                  "       lumora-bench io DIR\n"
-                 "       lumora-bench loader DIR [COUNT]\n");
+                 "       lumora-bench loader DIR [COUNT]\n"
+                 "       lumora-bench transitions [PASSES]\n");
     return 2;
 }
 
@@ -159,6 +162,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QByteArray(argv[1]) == "grid") return RunGridBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "io") return RunIoBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "loader") return RunLoaderBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];
