@@ -812,6 +812,12 @@ template <class Photo>
 TTransitionEnd PaintOnCanvas(QImage& canvas, const QRect& rect, const Photo& photo, int effect,
                              const TTransitionHooks& hooks) {
     if (rect.isEmpty() || IsEmptyPhoto(photo) || canvas.isNull()) return TTransitionEnd::NoPicture;
+    {
+        // A canvas no painter can open (an indexed one, say) would take no
+        // step at all; say so rather than report the photo drawn.
+        QPainter probe(&canvas);
+        if (!probe.isActive()) return TTransitionEnd::NoPicture;
+    }
     const QImage oldArea = OldArea(canvas.copy(rect), rect.size());
     const QImage newArea = NewAreaOf(oldArea, photo);
     const TTransitionPlan plan(effect, rect.size(), hooks.Seed);

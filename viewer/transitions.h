@@ -186,11 +186,12 @@ struct TTransitionHooks {
 enum class TTransitionEnd {
     Completed,  // the photo stands whole in the rectangle
     Stopped,    // the stop check ended it after some step
-    NoPicture,  // no photo or an empty rectangle: nothing drawn
+    NoPicture,  // no photo, an empty rectangle or a canvas that takes no painter: nothing drawn
 };
 
 // Draws Photo stretched into Rect of Canvas with effect Effect, over what
-// Canvas holds there. Canvas is the picture the window shows; a painter is
+// Canvas holds there. Canvas is the picture the window shows (a 32-bit
+// format, such as the window's RGB32 backing picture); a painter is
 // opened on it for each step and closed before Present, so the window may
 // draw Canvas in its paint event meanwhile. A TIEBitmap is painted the way
 // TIEBitmap::Draw paints it (dithered on a palette screen).

@@ -404,6 +404,12 @@ TEST_F(PaintTransitionTest, NoPhotoOrNoRoomDrawsNothing) {
     EXPECT_EQ(PaintTransition(Canvas, Rect, QImage(), 2326, Hooks), TTransitionEnd::NoPicture);
     EXPECT_EQ(PaintTransition(Canvas, QRect(30, 20, 0, 80), Ramp(QSize(8, 8), 1), 2326, Hooks),
               TTransitionEnd::NoPicture);
+    QImage indexed(200, 150, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    indexed.fill(1);
+    const QImage indexedBefore = indexed.copy();
+    EXPECT_EQ(PaintTransition(indexed, Rect, Ramp(QSize(8, 8), 1), 2326, Hooks), TTransitionEnd::NoPicture);
+    EXPECT_EQ(indexed, indexedBefore);
     EXPECT_TRUE(Presented.empty());
     EXPECT_EQ(StopChecks, 0);
     EXPECT_EQ(Canvas, Before);
