@@ -11,6 +11,7 @@
 //   lumora-bench glyphs [PASSES]            3D captions: cold, from the disk cache, from memory
 //   lumora-bench startup DISC [PASSES]      program start to the first painted roll page
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
+//   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
@@ -21,6 +22,7 @@
 #include "bench/io.h"
 #include "bench/loader.h"
 #include "bench/startup.h"
+#include "bench/transitions.h"
 #include "collection/thumbnail.h"
 #include "imaging/ilib.h"
 #include "imaging/loading.h"
@@ -156,7 +158,8 @@ int Usage() {
                  "       lumora-bench loader DIR [COUNT]\n"
                  "       lumora-bench glyphs [PASSES]\n"
                  "       lumora-bench startup DISC_FOLDER [PASSES]\n"
-                 "       lumora-bench fullload FILE [PASSES]\n");
+                 "       lumora-bench fullload FILE [PASSES]\n"
+                 "       lumora-bench transitions [PASSES]\n");
     return 2;
 }
 
@@ -172,6 +175,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QByteArray(argv[1]) == "startup") return RunStartupBench(argc, argv);
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];
