@@ -24,7 +24,6 @@ constexpr TEntry Table[] = {
     {TStr::FeaturePrinting, "Printing"},
     {TStr::FeatureInstall, "Installing to the hard disk"},
     {TStr::FeatureUpload, "Uploading and e-mailing photos"},
-    {TStr::FeatureSlideshow, "The slideshow"},
     {TStr::RotationsNotSaved, "%1\n\nThe photos you turned will show unturned next time."},
     {TStr::LoadingImage, "Loading Image "},
     {TStr::ImageOfCount, "Image %1!d! of %2!d!"},

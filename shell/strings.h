@@ -25,7 +25,6 @@ enum class TStr : int {
     FeaturePrinting,
     FeatureInstall,
     FeatureUpload,
-    FeatureSlideshow,
     RotationsNotSaved,        // %1 what could not be saved and why
     // Full view
     LoadingImage,             // followed by the photo's number

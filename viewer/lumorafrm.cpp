@@ -12,11 +12,13 @@
 #include "shell/startup.h"
 #include "shell/strings.h"
 #include "shell/tracelog.h"
+#include "viewer/displayform.h"
 #include "viewer/fullviewpage.h"
 #include "viewer/halvornbmpbutton.h"
 #include "viewer/iconcontainer.h"
 #include "viewer/rollpage.h"
 #include "viewer/thumbspage.h"
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -460,7 +462,17 @@ void TLumoraFrm::FullViewPrintButtonClick() {
     FFullView->WaitIdle();
     NotAvailableYet(int(TStr::FeaturePrinting));
 }
-void TLumoraFrm::RunSlideShow() { NotAvailableYet(int(TStr::FeatureSlideshow)); }
+void TLumoraFrm::RunSlideShow() {
+    if (!CurrentRoll) return;
+    CurrentRoll->PauseThumbLoader();
+    // The loader runs again after the show, also when the show fails.
+    struct TResume {
+        TRoll* Roll;
+        ~TResume() { Roll->StartThumbLoader(); }
+    } resume{CurrentRoll};
+    TDisplayForm show;
+    show.RunShow(CurrentRoll);
+}
 void TLumoraFrm::ThumbViewInstallButtonClick() { NotAvailableYet(int(TStr::FeatureInstall)); }
 void TLumoraFrm::ThumbViewUploadButtonClick() { NotAvailableYet(int(TStr::FeatureUpload)); }
 void TLumoraFrm::PreviousButtonClick() { FFullView->ShowPhoto(CurrentIndex - 1); }

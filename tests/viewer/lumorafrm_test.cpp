@@ -209,7 +209,7 @@ TEST_F(LumoraFrmTest, ThumbnailReadyRepaintsOnlyTheContainerOfThePageShown) {
 TEST_F(LumoraFrmTest, FeaturesStillToComeSaySo) {
     TLumoraFrm& w = Start(MakeDisc(1));
     w.PrintButtonClick();
-    w.RunSlideShow();
+    w.ThumbViewInstallButtonClick();
     ASSERT_EQ(Boxes.size(), 2);
     EXPECT_TRUE(Boxes[0].startsWith("Printing is not available yet")) << Boxes[0].toStdString();
 }

@@ -1,0 +1,200 @@
+#include "viewer/displayform.h"
+#include "collection/roll.h"
+#include "shell/customize.h"
+#include "shell/messages.h"
+#include "shell/startup.h"
+#include "shell/strings.h"
+#include "shell/tracelog.h"
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <cstdlib>
+
+bool ShowStopped = false;
+
+TDisplayForm::TDisplayForm(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), FGenerator(std::random_device{}()) {
+    setObjectName(QStringLiteral("DisplayForm"));
+    setWindowTitle(ResString(TStr::SlideshowCaption));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    DelayTimer = new QTimer(this);
+    DelayTimer->setObjectName(QStringLiteral("DelayTimer"));
+    DelayTimer->setSingleShot(true);
+    connect(DelayTimer, &QTimer::timeout, this, &TDisplayForm::DelayTimerTimer);
+    Random = [this](int bound) { return std::uniform_int_distribution<int>(0, std::max(bound, 1) - 1)(FGenerator); };
+    SlideStyle = AppState().SlideshowCollage ? 3 : 0;
+    FixupForm(this);
+    // The whole screen, black.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+    PrevRect = rect();
+    StartPos = QCursor::pos();
+    ShowStopped = false;
+    ShowCursor(false);
+    QCoreApplication::processEvents();
+}
+
+TDisplayForm::~TDisplayForm() { ShowCursor(true); }
+
+void TDisplayForm::ShowCursor(bool shown) {
+    if (shown == CursorShown) return;
+    CursorShown = shown;
+    if (shown)
+        QApplication::restoreOverrideCursor();
+    else
+        QApplication::setOverrideCursor(Qt::BlankCursor);
+}
+
+void TDisplayForm::RunShow(TRoll* roll) {
+    Roll = roll;
+    QCoreApplication::processEvents();
+    exec();
+}
+
+void TDisplayForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    FitCanvas();
+}
+
+void TDisplayForm::FitCanvas() {
+    if (FCanvas.size() == size()) return;
+    QImage canvas(size(), QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    if (!FCanvas.isNull()) QPainter(&canvas).drawImage(0, 0, FCanvas);
+    FCanvas = canvas;
+}
+
+void TDisplayForm::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.drawImage(event->rect(), FCanvas, event->rect());
+}
+
+void TDisplayForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (FShownOnce) return;
+    FShownOnce = true;
+    StartPos = QCursor::pos();
+    if (Roll && Roll->Count() > 0) {
+        DelayTimer->setInterval(1);
+        DelayTimer->start();
+        QCoreApplication::processEvents();
+        return;
+    }
+    ShowCursor(true);
+    WarningBox(ResString(TStr::NoImageFilesForRoll));
+    Closing = true;
+    QTimer::singleShot(0, this, &QDialog::close);
+}
+
+void TDisplayForm::DelayTimerTimer() {
+    DelayTimer->stop();
+    if (!Started) {
+        DelayTimer->setInterval(AppState().SSInterval * 1000 + 100);
+        Started = true;
+    }
+    if (StopRequested) {
+        Stop();
+        return;
+    }
+    if (!Roll || Roll->Count() == 0) return;
+    // The window's size may not have reached the canvas yet (a window not shown).
+    FitCanvas();
+    if (NextIndex >= Roll->Count()) NextIndex = 0;  // the show loops
+    CurrentSlide = Roll->Items(NextIndex);
+    ++NextIndex;
+    if (QFileInfo(CurrentSlide->FullPath()).isFile()) {
+        try {
+            TIEBitmap* bitmap = CurrentSlide->GetImage();
+            const QRect area = rect();
+            const QRect slide = SlideRect(bitmap->GetSize(), area.size(), SlideStyle == 3, Random);
+            const int effect = ChooseTransitionEffect([this](int bound) { return Random(bound); });
+            if (SlideStyle != 3) {
+                // The previous photo goes: black from its top-left corner to the window's edges.
+                QPainter(&FCanvas).fillRect(QRect(PrevRect.topLeft(), area.bottomRight()), Qt::black);
+                update();
+            }
+            TTransitionHooks hooks;
+            hooks.StopCheck = [this] { return StopCheck(); };
+            hooks.Present = [this](const QRect& changed) { repaint(changed); };
+            hooks.Clock = Clock;
+            PaintTransition(FCanvas, slide, *bitmap, effect, hooks);
+            update(slide);
+            PrevRect = slide;
+        } catch (const EError& e) {
+            // A photo that cannot be shown is skipped for this step.
+            TraceLog::WarningMsg(QStringLiteral("Slideshow skipped %1: %2").arg(CurrentSlide->FileName, e.Message()));
+        }
+        CurrentSlide->ResetZoom();
+    }
+    if (!Closing && !ShowStopped && !StopRequested)
+        DelayTimer->start();
+    else
+        QCoreApplication::processEvents();
+    if (StopRequested && !Closing) Stop();
+}
+
+bool TDisplayForm::MovedTooFar(QPoint cursor) const {
+    return std::abs(cursor.x() - StartPos.x()) >= 6 || std::abs(cursor.y() - StartPos.y()) >= 6;
+}
+
+bool TDisplayForm::StopCheck() {
+    if (StopRequested) return false;
+    // Input that arrived meanwhile is looked at now (keys and buttons stop
+    // the show through their handlers).
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    if (StopRequested) {
+        ShowStopped = true;
+        return false;
+    }
+    if (MovedTooFar(QCursor::pos())) {
+        StopRequested = true;
+        return false;
+    }
+    if (QGuiApplication::mouseButtons() & (Qt::LeftButton | Qt::RightButton)) {
+        StopRequested = true;
+        ShowStopped = true;
+        return false;
+    }
+    return true;
+}
+
+void TDisplayForm::mouseMoveEvent(QMouseEvent* event) {
+    if (Started && MovedTooFar(event->globalPosition().toPoint())) {
+        StopRequested = true;
+        Stop();
+    }
+}
+
+void TDisplayForm::mousePressEvent(QMouseEvent*) {
+    StopRequested = true;
+    Stop();
+}
+
+void TDisplayForm::keyPressEvent(QKeyEvent* event) {
+    // A key that was already down when the show began only repeats; any
+    // fresh press stops the show.
+    if (event->isAutoRepeat()) return;
+    StopRequested = true;
+    Stop();
+}
+
+void TDisplayForm::Stop() {
+    DelayTimer->stop();
+    ShowCursor(true);
+    if (Closing) return;
+    QCoreApplication::processEvents();
+    Closing = true;
+    close();
+}
+
+void TDisplayForm::closeEvent(QCloseEvent* event) {
+    NextIndex = 0;
+    ShowCursor(true);
+    DelayTimer->stop();
+    Closing = true;
+    QDialog::closeEvent(event);
+}
