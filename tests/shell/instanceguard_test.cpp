@@ -210,6 +210,7 @@ TEST_F(InstanceGuard, ASecondCheckShowsTheFirstOnTheMainThreadThreads) {
 TEST_F(InstanceGuard, RollsThatNameNoRollOrCannotTravelAreOnlyShownThreads) {
     TTraceCapture trace;
     TInstanceCheck first = First();
+    ASSERT_TRUE(first.Guard);
     EXPECT_EQ(CheckForPreviousInstance(Title, QStringLiteral("Nowhere"), Folder.Path()).Role, TInstanceRole::Second);
     ASSERT_TRUE(RunUntil([&] { return Seen.Rolls.size() == 1; }));
     EXPECT_TRUE(trace.Text().contains("Roll \"Nowhere\" asked for by another copy names no roll."));
@@ -243,6 +244,7 @@ TEST_F(InstanceGuard, ARollArrivingBeforeTheWindowIsOpenedWhenItRegistersThreads
 TEST_F(InstanceGuard, BadClientsAreIgnoredAndNeverHoldTheGuardUpThreads) {
     TTraceCapture trace;
     TInstanceCheck first = First();
+    ASSERT_TRUE(first.Guard);
     const QString socket = Names().SocketFile;
     struct TBad {
         QByteArray Bytes;
@@ -321,7 +323,7 @@ TEST_F(InstanceGuard, AKilledFirstCopyNeverBlocksTheNextThreads) {
     EXPECT_TRUE(S_ISSOCK(ModeOf(names.SocketFile)));  // left behind
     TTraceCapture trace;
     TInstanceCheck next = CheckForPreviousInstance("instance-probe", {}, Folder.Path());
-    EXPECT_EQ(next.Role, TInstanceRole::First);
+    ASSERT_EQ(next.Role, TInstanceRole::First);
     EXPECT_TRUE(trace.Text().contains("Replacing the socket"));
     next.Guard->SetHandlers(Handlers());
     EXPECT_EQ(CheckForPreviousInstance("instance-probe", {}, Folder.Path()).Role, TInstanceRole::Second);
