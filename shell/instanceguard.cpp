@@ -362,6 +362,8 @@ void TShowWait::Show(const QString& roll) {
     TraceScope trace("TShowWait.Show");
     QWidget* window = FHandlers.Window ? FHandlers.Window->window() : nullptr;
     TraceLog::TraceMsg(QStringLiteral("Showing handle ") + Hex8(window ? quint64(window->internalWinId()) : 0));
+    // The handlers belong to the window; once it is gone the program is closing.
+    if (FWindowGiven && !window) return;
     if (FHandlers.Show)
         FHandlers.Show();
     else
@@ -371,6 +373,7 @@ void TShowWait::Show(const QString& roll) {
 }
 
 void TShowWait::OpenRoll(const QString& roll) {
+    if (FWindowGiven && FHandlers.Window.isNull()) return;
     if (!FHandlers.OpenRoll) {
         // The main window is not there yet; it gets the roll when it registers.
         FPendingRoll = roll;
@@ -387,6 +390,7 @@ void TShowWait::OpenRoll(const QString& roll) {
 
 void TShowWait::SetHandlers(TInstanceHandlers handlers) {
     FHandlers = std::move(handlers);
+    FWindowGiven = !FHandlers.Window.isNull();
     if (FHandlers.OpenRoll && !FPendingRoll.isEmpty()) {
         // Queued: the main window registers while it is made, and opens the
         // roll once its event loop runs.

@@ -48,7 +48,9 @@ TInstanceNames InstanceNames(const QString& folder, const QString& title);
 
 // What the main window gives the guard. All three run on the main thread.
 struct TInstanceHandlers {
-    QPointer<QWidget> Window;   // its handle is traced; BringToFront(Window) when Show is empty
+    // Its handle is traced; BringToFront(Window) when Show is empty; once it
+    // is destroyed, Show and OpenRoll are no longer called.
+    QPointer<QWidget> Window;
     std::function<void()> Show;
     // Opens the roll another copy asked for; false when the name names no roll.
     std::function<bool(const QString& roll)> OpenRoll;
@@ -73,7 +75,8 @@ public:
     bool Finished() const;
 
     // Main thread. A roll that arrived before any OpenRoll was registered is
-    // opened (queued) once one is.
+    // opened (queued) once one is. Handlers given with a Window are not called
+    // once that window is destroyed.
     void SetHandlers(TInstanceHandlers handlers);
 
 private:
@@ -95,6 +98,7 @@ private:
     bool FStop = false;
     bool FFinished = false;
     TInstanceHandlers FHandlers;   // main thread only
+    bool FWindowGiven = false;     // main thread only
     QString FPendingRoll;          // main thread only
     std::unique_ptr<QObject> FContext;
     std::unique_ptr<QThread> FThread;

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -239,6 +240,20 @@ TEST_F(InstanceGuard, ARollArrivingBeforeTheWindowIsOpenedWhenItRegistersThreads
     ASSERT_TRUE(RunUntil([&] { return !Seen.Rolls.isEmpty(); }));
     EXPECT_EQ(Seen.Rolls, QStringList{"Garden"});
     EXPECT_EQ(Seen.Shows, 0);  // it was shown before it had a window
+}
+
+TEST_F(InstanceGuard, HandlersOfADestroyedWindowAreNoLongerCalledThreads) {
+    TTraceCapture trace;
+    TInstanceCheck first = CheckForPreviousInstance(Title, {}, Folder.Path());
+    ASSERT_TRUE(first.Guard);
+    auto window = std::make_unique<QWidget>();
+    first.Guard->SetHandlers(Handlers(window.get()));
+    window.reset();
+    EXPECT_EQ(CheckForPreviousInstance(Title, QStringLiteral("Garden"), Folder.Path()).Role, TInstanceRole::Second);
+    ASSERT_TRUE(RunUntil([&] { return trace.Text().contains("Showing handle 00000000"); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Seen.Shows, 0);
+    EXPECT_TRUE(Seen.Rolls.isEmpty());
 }
 
 TEST_F(InstanceGuard, BadClientsAreIgnoredAndNeverHoldTheGuardUpThreads) {
