@@ -6,6 +6,7 @@
 #include "shell/tracelog.h"
 #include "suite/xres/xres.h"
 #include "support/fixtures.h"
+#include "support/tracecapture.h"
 #include <QApplication>
 #include <QBuffer>
 #include <QFile>
@@ -28,29 +29,6 @@ QByteArray Png(int width, int height, QColor color) {
     image.save(&buffer, "PNG");
     return data;
 }
-
-// Collects what the trace log writes while it is alive (warnings included).
-class TTraceCapture {
-public:
-    TTraceCapture() {
-        if (TraceLog::LogFileName().isEmpty()) {
-            static TTempFolder folder;
-            qputenv("LUMORA_TRACE_FILE", QFile::encodeName(folder.Path() + "trace.log"));
-        }
-        TraceLog::SetMasterSwitch(true);
-        TraceLog::SetLevelMask(0xFF);
-        TraceLog::TraceMsg(QStringLiteral("capture"));  // fixes the log file
-        FStart = ReadFileBytes(TraceLog::LogFileName()).size();
-    }
-    ~TTraceCapture() {
-        TraceLog::SetLevelMask(0xE1);
-        TraceLog::SetMasterSwitch(false);
-    }
-    QString Text() const { return QString::fromUtf8(ReadFileBytes(TraceLog::LogFileName()).mid(FStart)); }
-
-private:
-    qsizetype FStart = 0;
-};
 
 class Customization : public ::testing::Test {
 protected:
