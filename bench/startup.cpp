@@ -22,7 +22,7 @@ int RunStartupBench(int argc, char** argv) {
         return 1;
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LUMORA_REPORT_FIRST_PAINT"), QStringLiteral("1"));
+    env.insert(QStringLiteral("LUMORA_REPORT"), QStringLiteral("1"));
     if (!env.contains(QStringLiteral("QT_QPA_PLATFORM"))) env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     std::vector<double> times;
     for (int pass = 0; pass <= passes; ++pass) {  // pass 0 warms the file cache

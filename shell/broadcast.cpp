@@ -15,4 +15,6 @@ void Broadcast(const char* message) {
 
 void BroadcastHideSplash() { Broadcast(HideSplashMessage); }
 
+void BroadcastTakeFocus() { Broadcast(TakeFocusMessage); }
+
 void SetBroadcastListener(TBroadcastListener listener) { Listener() = std::move(listener); }

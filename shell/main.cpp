@@ -11,6 +11,7 @@
 #include "platform/errors.h"
 #include "shell/application.h"
 #include "shell/customize.h"
+#include "shell/instanceguard.h"
 #include "shell/messages.h"
 #include "shell/startup.h"
 #include "shell/strings.h"
@@ -40,6 +41,9 @@ void PrintTo(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().
 // customization of the application object.
 void InitModules(const QStringList& args) {
     InitSettingsModule(args);
+    // Started by the disc's viewer: a copy already running takes over and
+    // this one ends here, before any window.
+    if (AppState().InstanceMode) LookForPreviousInstance();
     RegisterImagingErrorTexts();
     InitScreenDepth();
     UseImagingForShellPictures();
@@ -99,6 +103,7 @@ int main(int argc, char** argv) {
     try {
         InitModules(args);
         const int result = list ? ListRolls() : RunViewer();
+        DestroyPreviousInstance();
         ShutdownCustomization();
         return result;
     } catch (const std::exception& e) {

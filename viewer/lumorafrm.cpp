@@ -6,6 +6,9 @@
 #include "imaging/smoothlabel3d.h"
 #include "platform/errors.h"
 #include "shell/application.h"
+#include "shell/broadcast.h"
+#include "shell/foreground.h"
+#include "shell/instanceguard.h"
 #include "shell/customize.h"
 #include "shell/messages.h"
 #include "shell/skin.h"
@@ -26,6 +29,19 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <cstdio>
+
+namespace {
+
+// With LUMORA_REPORT set, the window says on its standard output what it
+// does (the start-up benchmark and the tests of separate copies read it).
+void Report(const QString& line) {
+    static const bool on = qEnvironmentVariableIsSet("LUMORA_REPORT");
+    if (!on) return;
+    std::fputs((line + '\n').toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
 
 void RunGuarded(const std::function<void()>& step) {
     try {
@@ -62,9 +78,22 @@ TLumoraFrm::TLumoraFrm(QWidget* parent) : QWidget(parent), FRandom(std::random_d
     });
     ConnectHandlers();
     RunGuarded([this] { FormCreate(); });
+    // Another copy started by the disc's viewer raises this window and may
+    // ask for a roll; nothing comes when there is no guard.
+    RegisterInstanceHandlers({this, [this] {
+                                  BringToFront(this);
+                                  Report(QStringLiteral("raised"));
+                              },
+                              [this](const QString& name) {
+                                  TRoll* roll = RollList.FindRoll(name);
+                                  if (!roll) return false;
+                                  RunGuarded([&] { SelectRoll(roll); });
+                                  return true;
+                              }});
 }
 
 TLumoraFrm::~TLumoraFrm() {
+    BroadcastTakeFocus();
     // The full-image loader goes first: it may be using a roll.
     FFullView->FreeLoader();
     // Each roll stops its loader and writes its rotations; a failure was
@@ -296,15 +325,13 @@ void TLumoraFrm::showEvent(QShowEvent* event) {
 
 void TLumoraFrm::FormShow() {
     TraceScope trace("TLumoraFrm.FormShow");
-    // For the start-up benchmark: say when the first page has been painted.
-    if (qEnvironmentVariableIsSet("LUMORA_REPORT_FIRST_PAINT")) {
-        auto* once = new QObject(this);
-        connect(Form.RollContainer, &TIconContainer::OnAfterPaint, once, [once] {
-            std::fputs("first page painted\n", stdout);
-            std::fflush(stdout);
-            once->deleteLater();
-        });
-    }
+    BroadcastHideSplash();
+    // Said once the first page has been painted.
+    auto* once = new QObject(this);
+    connect(Form.RollContainer, &TIconContainer::OnAfterPaint, once, [once] {
+        Report(QStringLiteral("first page painted"));
+        once->deleteLater();
+    });
     unsetCursor();
     if (NoRolls) {
         ErrorBox(ResString(TStr::NoImagesTerminating));
@@ -404,6 +431,7 @@ void TLumoraFrm::SelectRoll(TRoll* roll) {
         CurrentRoll->SaveRotationsIfChanged();
     }
     CurrentRoll = roll;
+    Report(QStringLiteral("roll ") + roll->Name);
     FFullView->SetRoll(roll);
     if (!roll->IsReady()) roll->Prepare();
     for (TIconContainer* c : {Form.ThumbContainer, Form.FullViewContainer}) {
