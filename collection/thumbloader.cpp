@@ -6,18 +6,17 @@
 #include <QMetaObject>
 
 TThumbLoaderThread::TThumbLoaderThread(TRoll& roll, TLoadedEvent onLoaded, TEndedEvent onEnded)
-    : FRoll(roll), FOnLoaded(std::move(onLoaded)), FOnEnded(std::move(onEnded)),
-      FContext(std::make_unique<QObject>()) {}
+    : FRoll(roll), FOnLoaded(std::move(onLoaded)), FOnEnded(std::move(onEnded)) {}
 
 TThumbLoaderThread::~TThumbLoaderThread() {
     {
         std::lock_guard lock(FLock);
         FStop = true;
     }
+    // A hand-over waiting for the main thread is called off: this is the main thread.
+    FMainThread.Cancel();
     FWake.notify_all();
     if (FThread) FThread->wait();
-    // Hand-overs still queued die with their context, unrun.
-    FContext.reset();
 }
 
 void TThumbLoaderThread::Start() {
@@ -71,28 +70,6 @@ bool TThumbLoaderThread::WaitWhilePaused() {
     return !FStop;
 }
 
-bool TThumbLoaderThread::HandToMainThread(std::function<void()> work) {
-    // A blocking call to the main thread that the main thread can call off:
-    // the worker waits for "ran" or "stop", so destroying the loader on the
-    // main thread never waits for the main thread itself.
-    auto ran = std::make_shared<bool>(false);
-    QMetaObject::invokeMethod(FContext.get(), [this, ran, work = std::move(work)] {
-        {
-            std::lock_guard lock(FLock);
-            if (FStop) return;
-        }
-        work();
-        {
-            std::lock_guard lock(FLock);
-            *ran = true;
-        }
-        FWake.notify_all();
-    }, Qt::QueuedConnection);
-    std::unique_lock lock(FLock);
-    FWake.wait(lock, [&] { return FStop || *ran; });
-    return *ran;
-}
-
 void TThumbLoaderThread::Run() {
     TraceScope trace("TThumbLoaderThread.Execute");
     // A decode in progress stops within a batch of rows when told to.
@@ -114,7 +91,7 @@ void TThumbLoaderThread::Run() {
         if (!media->HasThumbnail()) *made = media->MakeThumbnail();
         bool stopped = false;
         if (*made || media->HasThumbnail()) {
-            stopped = !HandToMainThread([this, task, media, made] {
+            stopped = !FMainThread.Run([this, task, media, made] {
                 if (*made && !media->HasThumbnail()) media->SetThumbnail(std::move(*made));
                 // Also a photo that already had its thumbnail is announced.
                 if (media->HasThumbnail() && FOnLoaded) FOnLoaded(this, task);

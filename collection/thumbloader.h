@@ -4,6 +4,7 @@
 // it to the main thread, which stores it in the photo and tells the roll's
 // owner; the roll thumbnail cache keeps the thumbnails of the 20 most recently
 // opened rolls.
+#include "shell/handover.h"
 #include <QList>
 #include <QObject>
 #include <QThread>
@@ -47,9 +48,6 @@ public:
 
 private:
     void Run();
-    // Runs Work on the main thread and waits until it ran; false when the
-    // loader was told to stop meanwhile (Work then never runs).
-    bool HandToMainThread(std::function<void()> work);
     bool WaitWhilePaused();
 
     TRoll& FRoll;
@@ -61,9 +59,8 @@ private:
     bool FStop = false;
     bool FFinished = false;
     TLoaderPriority FPriority = QThread::NormalPriority;
-    // Lives on the main thread: hand-overs and the end notice are queued to it,
-    // and die with it when the loader is destroyed first.
-    std::unique_ptr<QObject> FContext;
+    // Thumbnails handed to the main thread; called off when the loader goes.
+    TMainThreadHandOver FMainThread;
     std::unique_ptr<QThread> FThread;
 };
 

@@ -15,10 +15,7 @@ bool OnGuiThread() {
 
 } // namespace
 
-TImageReadThread::TImageReadThread() : FContext(std::make_unique<QObject>()) {
-    // Hand-overs run where the context lives: the main thread.
-    if (QCoreApplication* app = QCoreApplication::instance()) FContext->moveToThread(app->thread());
-}
+TImageReadThread::TImageReadThread() = default;
 
 TImageReadThread::~TImageReadThread() { Stop(); }
 
@@ -36,6 +33,7 @@ void TImageReadThread::Stop() {
         FEnding = true;
         FRequestEvent = true;
     }
+    FMainThread.Cancel();
     FEventChanged.notify_all();
     if (FThread) {
         // The worker never waits for the main thread once Ending is set, so
@@ -46,14 +44,6 @@ void TImageReadThread::Stop() {
             if (gui) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     }
-    // Taken under the lock the worker last held, so the sanitizers see the
-    // worker's uses of the context end before it goes.
-    std::unique_ptr<QObject> context;
-    {
-        std::lock_guard lock(FEventLock);
-        context = std::move(FContext);
-    }
-    context.reset();
 }
 
 void TImageReadThread::Request() {
@@ -74,52 +64,9 @@ bool TImageReadThread::Finished() const {
     return FFinished;
 }
 
-bool TImageReadThread::Synchronize(std::function<void()> work) {
-    auto ran = std::make_shared<bool>(false);
-    {
-        std::lock_guard lock(FEventLock);
-        if (FEnding || !FContext) return false;
-    }
-    QMetaObject::invokeMethod(FContext.get(), [this, ran, work = std::move(work)] {
-        {
-            std::lock_guard lock(FEventLock);
-            if (FEnding) return;
-        }
-        try {
-            work();
-        } catch (const std::exception& e) {
-            // Nothing may pass through the event loop; the worker is
-            // released either way.
-            TraceLog::SevereMsg(QStringLiteral("Hand-over failed: %1").arg(QString::fromUtf8(e.what())));
-        }
-        {
-            std::lock_guard lock(FEventLock);
-            *ran = true;
-        }
-        FEventChanged.notify_all();
-    }, Qt::QueuedConnection);
-    std::unique_lock lock(FEventLock);
-    FEventChanged.wait(lock, [&] { return FEnding || *ran; });
-    return *ran;
-}
+bool TImageReadThread::Synchronize(std::function<void()> work) { return FMainThread.Run(std::move(work)); }
 
-void TImageReadThread::Post(std::function<void()> work) {
-    {
-        std::lock_guard lock(FEventLock);
-        if (FEnding || !FContext) return;
-    }
-    QMetaObject::invokeMethod(FContext.get(), [this, work = std::move(work)] {
-        {
-            std::lock_guard lock(FEventLock);
-            if (FEnding) return;
-        }
-        try {
-            work();
-        } catch (const std::exception& e) {
-            TraceLog::SevereMsg(QStringLiteral("Hand-over failed: %1").arg(QString::fromUtf8(e.what())));
-        }
-    }, Qt::QueuedConnection);
-}
+void TImageReadThread::Post(std::function<void()> work) { FMainThread.Post(std::move(work)); }
 
 void TImageReadThread::Execute() {
     TraceScope trace("TImageReadThread.Execute");

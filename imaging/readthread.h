@@ -8,6 +8,7 @@
 // A subclass calls Start last in its constructor and Stop first in its
 // destructor: the worker calls the subclass's overrides, so it may only run
 // while the whole object exists.
+#include "shell/handover.h"
 #include <QThread>
 #include <atomic>
 #include <chrono>
@@ -81,7 +82,7 @@ private:
     bool FFinished = false;
     bool FStopped = false;
     std::chrono::steady_clock::time_point FLastStepEnd;  // worker only
-    // Lives on the main thread: hand-overs are queued to it and die with it.
-    std::unique_ptr<QObject> FContext;
+    // Hand-overs to the main thread; called off when the thread ends.
+    TMainThreadHandOver FMainThread;
     std::unique_ptr<QThread> FThread;
 };

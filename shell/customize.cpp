@@ -281,9 +281,9 @@ void SubstituteTexts(QObject* o) {
 }
 
 // Printf-like formatting of one argument; nothing when it does not fit.
-std::optional<QString> FormatArgument(const QVariant& value, const QString& spec) {
+std::optional<QString> FormatArgument(const QVariant& value, const QString& format) {
     static const QRegularExpression pattern(QStringLiteral("^([-0+ ]*)(\\d{0,3})(?:\\.(\\d{1,3}))?[hlLI]?(?:64)?([diuxXsc])$"));
-    const QRegularExpressionMatch m = pattern.match(spec);
+    const QRegularExpressionMatch m = pattern.match(format);
     if (!m.hasMatch()) return std::nullopt;
     const QString flags = m.captured(1);
     const int width = m.captured(2).isEmpty() ? 0 : m.captured(2).toInt();
@@ -510,15 +510,15 @@ QString FormatText(const QString& templ, const QVariantList& args) {
             index = index * 10 + (templ[j].unicode() - '0');
             ++j;
         }
-        QString spec = QStringLiteral("s");
+        QString format = QStringLiteral("s");
         if (j < n && templ[j] == '!') {
             const qsizetype end = templ.indexOf('!', j + 1);
             if (end < 0) return templ;
-            spec = templ.mid(j + 1, end - j - 1);
+            format = templ.mid(j + 1, end - j - 1);
             j = end + 1;
         }
         if (index > args.size()) return templ;
-        const std::optional<QString> piece = FormatArgument(args[index - 1], spec);
+        const std::optional<QString> piece = FormatArgument(args[index - 1], format);
         if (!piece) return templ;
         out += *piece;
         i = j;
@@ -526,9 +526,9 @@ QString FormatText(const QString& templ, const QVariantList& args) {
     return out;
 }
 
-std::optional<QByteArray> LoadResourceSpec(const QString& spec) {
+std::optional<QByteArray> LoadResourceSpec(const QString& resource) {
     TraceScope trace("LoadResourceSpec");
-    QString text = spec;
+    QString text = resource;
     const qsizetype blank = text.indexOf(' ');
     if (blank >= 0) text.truncate(blank);
     const QStringList parts = text.split(',');

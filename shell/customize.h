@@ -83,7 +83,7 @@ QString FormatText(const QString& templ, const QVariantList& args);
 // after the first blank ignored, from a resource library (an xres container)
 // found as AppDir + library, else as the name itself. Nothing when any part is
 // missing or the library is damaged.
-std::optional<QByteArray> LoadResourceSpec(const QString& spec);
+std::optional<QByteArray> LoadResourceSpec(const QString& resource);
 
 // Frees the substitutions and deletes the working copy; the next
 // LoadCustomFile starts afresh (tests use this too).

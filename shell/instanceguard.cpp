@@ -205,15 +205,13 @@ TInstanceNames InstanceNames(const QString& folder, const QString& title) {
 
 TShowWait::TShowWait(int lockFd, int listenFd, QString socketFile)
     : FLockFd(lockFd), FListenFd(listenFd), FWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      FSocketFile(std::move(socketFile)), FContext(std::make_unique<QObject>()) {}
+      FSocketFile(std::move(socketFile)) {}
 
 TShowWait::~TShowWait() {
     Terminate();
     WaitFor();
     CloseEndpoint();
     if (FWakeFd >= 0) ::close(FWakeFd);
-    // Hand-overs still queued die with their context, unrun.
-    FContext.reset();
 }
 
 void TShowWait::Start() {
@@ -228,6 +226,7 @@ void TShowWait::Terminate() {
         std::lock_guard lock(FLock);
         FStop = true;
     }
+    FMainThread.Cancel();
     FWake.notify_all();
     // Wakes a poll at once; the slice limit is the fallback.
     if (FWakeFd >= 0) {
@@ -262,28 +261,6 @@ void TShowWait::CloseEndpoint() {
         ::close(FLockFd);
         FLockFd = -1;
     }
-}
-
-bool TShowWait::HandToMainThread(std::function<void()> work) {
-    // A blocking call to the main thread that the main thread can call off:
-    // the guard waits for "ran" or "stop", so destroying it on the main
-    // thread never waits for the main thread itself.
-    auto ran = std::make_shared<bool>(false);
-    QMetaObject::invokeMethod(FContext.get(), [this, ran, work = std::move(work)] {
-        {
-            std::lock_guard lock(FLock);
-            if (FStop) return;
-        }
-        work();
-        {
-            std::lock_guard lock(FLock);
-            *ran = true;
-        }
-        FWake.notify_all();
-    }, Qt::QueuedConnection);
-    std::unique_lock lock(FLock);
-    FWake.wait(lock, [&] { return FStop || *ran; });
-    return *ran;
 }
 
 void TShowWait::Execute() {
@@ -355,7 +332,7 @@ void TShowWait::ServeConnection() {
         TraceLog::WarningMsg(QStringLiteral("Ignored a message on the instance socket: ") + message.Error);
         return;
     }
-    HandToMainThread([this, roll = message.Roll] { Show(roll); });
+    FMainThread.Run([this, roll = message.Roll] { Show(roll); });
 }
 
 void TShowWait::Show(const QString& roll) {
@@ -394,10 +371,10 @@ void TShowWait::SetHandlers(TInstanceHandlers handlers) {
     if (FHandlers.OpenRoll && !FPendingRoll.isEmpty()) {
         // Queued: the main window registers while it is made, and opens the
         // roll once its event loop runs.
-        QMetaObject::invokeMethod(FContext.get(), [this] {
+        FMainThread.Post([this] {
             const QString roll = std::exchange(FPendingRoll, QString());
             if (!roll.isEmpty()) OpenRoll(roll);
-        }, Qt::QueuedConnection);
+        });
     }
 }
 

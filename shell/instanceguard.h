@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/handover.h"
 // The single-instance guard of copies started by the disc's own viewer (option
 // "I"): one copy per user and program name. The first copy holds an flock on
 // a lock file in the user's runtime folder and listens on a local socket
@@ -86,7 +87,6 @@ private:
     void OpenRoll(const QString& roll);
     void ServeConnection();
     bool StopAsked() const;
-    bool HandToMainThread(std::function<void()> work);
     void CloseEndpoint();
 
     int FLockFd;
@@ -100,7 +100,8 @@ private:
     TInstanceHandlers FHandlers;   // main thread only
     bool FWindowGiven = false;     // main thread only
     QString FPendingRoll;          // main thread only
-    std::unique_ptr<QObject> FContext;
+    // Show and the roll handed to the main thread; called off when the guard goes.
+    TMainThreadHandOver FMainThread;
     std::unique_ptr<QThread> FThread;
 };
 

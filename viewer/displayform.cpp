@@ -77,6 +77,10 @@ void TDisplayForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (FShownOnce) return;
     FShownOnce = true;
+    if (Closing) {
+        QTimer::singleShot(0, this, &QDialog::close);
+        return;
+    }
     StartPos = QCursor::pos();
     if (Roll && Roll->Count() > 0) {
         DelayTimer->setInterval(1);
@@ -185,9 +189,12 @@ void TDisplayForm::keyPressEvent(QKeyEvent* event) {
 void TDisplayForm::Stop() {
     DelayTimer->stop();
     ShowCursor(true);
-    if (Closing) return;
-    QCoreApplication::processEvents();
-    Closing = true;
+    if (!Closing) {
+        QCoreApplication::processEvents();
+        Closing = true;
+    }
+    // Also when the show was stopped before its window came up: the window
+    // closes as soon as it shows (see showEvent).
     close();
 }
 

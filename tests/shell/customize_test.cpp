@@ -276,7 +276,7 @@ TEST_F(Customization, LoadResourceSpecTakesTwoOrThreeParts) {
     cut.chop(1);
     Temp.Write("Cut.dll", cut);
     const struct {
-        const char* Spec;
+        const char* Resource;
         std::optional<QByteArray> Data;
     } cases[] = {
         {"Brand.dll,0002", QByteArray("template")},
@@ -289,7 +289,7 @@ TEST_F(Customization, LoadResourceSpecTakesTwoOrThreeParts) {
         {"Cut.dll,0002", std::nullopt},
         {",0002", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(LoadResourceSpec(c.Spec), c.Data) << c.Spec;
+    for (const auto& c : cases) EXPECT_EQ(LoadResourceSpec(c.Resource), c.Data) << c.Resource;
 }
 
 TEST_F(Customization, ReadingAResourceLibraryLeavesTheSkinFileOpen) {

@@ -179,15 +179,32 @@ TEST_F(SlideshowTest, TheThumbnailLoaderRestsDuringTheShowAndRunsAfter) {
     w.SelectRoll(roll);
     ASSERT_NE(roll->Loader, nullptr);
     bool pausedDuringShow = false;
-    // The show ends itself on its first step with a key press.
-    QTimer::singleShot(50, [&] {
+    // Once the show is up, a key ends it.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* show = qobject_cast<TDisplayForm*>(top)) {
+            if (auto* show = qobject_cast<TDisplayForm*>(top); show && show->isVisible() && show->Started) {
                 pausedDuringShow = roll->Loader && roll->Loader->Paused();
+                poll.stop();
                 QTest::keyClick(show, Qt::Key_Escape);
             }
     });
+    poll.start(20);
     w.RunSlideShow();
     EXPECT_TRUE(pausedDuringShow);
     EXPECT_TRUE(!roll->Loader || !roll->Loader->Paused());
+}
+
+TEST_F(SlideshowTest, AShowStoppedBeforeItsWindowCameUpClosesAtOnce) {
+    TRoll* roll = OpenRoll(2);
+    TDisplayForm show;
+    show.Clock = &Clock;
+    QTest::keyClick(&show, Qt::Key_Space);  // before the window shows
+    EXPECT_TRUE(show.Closing);
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(10000, &show, &QDialog::reject);  // never hang the suite
+    show.RunShow(roll);
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_FALSE(show.isVisible());
 }
