@@ -36,7 +36,9 @@ TEST(StackVisibleButtons, VisibleButtonsCloseUpFromTheTop) {
     for (const TCase& c : cases) {
         const QList<int> tops = StackVisibleButtons(places, c.Visible);
         for (int i = 0; i < 5; ++i)
-            if (c.Visible[i]) EXPECT_EQ(tops[i], c.Expected[i]) << "button " << i;
+            if (c.Visible[i]) {
+                EXPECT_EQ(tops[i], c.Expected[i]) << "button " << i;
+            }
     }
 }
 

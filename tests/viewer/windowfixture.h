@@ -78,7 +78,9 @@ protected:
         Window = std::make_unique<TLumoraFrm>();
         Window->resize(size);
         Window->show();
-        if (waitForIdle) EXPECT_TRUE(WaitFor([&] { return Window->IdleDone; }));
+        if (waitForIdle) {
+            EXPECT_TRUE(WaitFor([&] { return Window->IdleDone; }));
+        }
         return *Window;
     }
     static bool Visible(const QWidget* w) { return w->isVisibleTo(w->window()); }
