@@ -139,6 +139,9 @@ constexpr int MaxPictureSide = 40000;
 int L_InitBitmap(pBITMAPHANDLE bitmap, int width = 0, int height = 0, int bitsPerPixel = 0);
 int L_AllocateBitmap(pBITMAPHANDLE bitmap, int width, int height, int bitsPerPixel);
 int L_FreeBitmap(pBITMAPHANDLE bitmap);
+// The memory of the last large picture freed is kept for the next large
+// load; this gives it back (when the full view is left).
+void L_ReleaseSparePictureMemory();
 
 // ---- loading -------------------------------------------------------------
 // BitsPerPixel 0 keeps the file's own depth (rounded to one we hold); 24 and 8

@@ -141,6 +141,11 @@ void AddLoadWarning(const QString& text);
 inline const char* const PartialPictureWarning =
     "The image data is damaged or cut short; the part that could be read is shown";
 
+// ---- pixel memory (picturememory.cpp) ----
+// A new picture of the size and format, uninitialised. A large one may reuse
+// the memory of the last large picture freed. Null when there is no memory.
+QImage NewPictureImage(int width, int height, QImage::Format format);
+
 // Sets a zero-terminated string into a FILEINFO field.
 void SetCompression(FILEINFO& info, const char* text);
 

@@ -324,7 +324,7 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
                                          : QRect(QPoint(0, 0), scaled);
     const int width = keep.width();
     const int height = keep.height();
-    image = QImage(width, height, greyOut ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    image = NewPictureImage(width, height, greyOut ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     if (image.isNull()) return ERROR_NO_MEMORY;
 
     jpeg_start_decompress(&cinfo);

@@ -2,6 +2,7 @@
 #include "collection/roll.h"
 #include "collection/rotation.h"
 #include "imaging/animatedimage.h"
+#include "imaging/ilib.h"
 #include "imaging/smoothfontmanager.h"
 #include "imaging/smoothlabel3d.h"
 #include "platform/errors.h"
@@ -410,10 +411,12 @@ void TLumoraFrm::ViewNotebookPageChanged(int index) {
     switch (page) {
     case TViewPage::Rolls:
         setWindowTitle(ApplicationTitle());
+        L_ReleaseSparePictureMemory();
         break;
     case TViewPage::Thumbs:
         ActiveContainer = Form.ThumbContainer;
         setWindowTitle(ApplicationTitle());
+        L_ReleaseSparePictureMemory();
         break;
     case TViewPage::FullView:
         ActiveContainer = Form.FullViewContainer;

@@ -1047,3 +1047,36 @@ TEST(ImagingFacade, DeviceImagesConvertToHeldFormats) {
     EXPECT_EQ(bitmap.Image.pixelColor(1, 1), QColor(Qt::white));
     EXPECT_EQ(L_ConvertFromDDB(&bitmap, QImage()), ERROR_NO_BITMAP);
 }
+
+// The memory of a large picture freed is decoded into by the next large
+// picture of about its size, and the pixels are the new picture's.
+TEST(ImagingFacade, TheNextLargePictureReusesTheLastOnesMemory) {
+    const QByteArray wide = EncodeTestJpeg(MakeBandImage(2400, 1000, Bands));
+    const QByteArray reversed = EncodeTestJpeg(MakeBandImage(2400, 1000, {Qt::white, Qt::blue, Qt::green, Qt::red}));
+    const QByteArray smaller = EncodeTestJpeg(MakeBandImage(1400, 1000, Bands));
+    L_ReleaseSparePictureMemory();
+    BITMAPHANDLE first;
+    ASSERT_EQ(LoadMemory(wide, first), SUCCESS);
+    const uchar* memory = first.Image.constBits();
+    ASSERT_EQ(L_FreeBitmap(&first), SUCCESS);
+
+    BITMAPHANDLE second;
+    ASSERT_EQ(LoadMemory(reversed, second), SUCCESS);
+    EXPECT_EQ(second.Image.constBits(), memory);
+    EXPECT_TRUE(ColorNear(MeanColor(second.Image, QRect(100, 400, 200, 200)), Qt::white));
+    EXPECT_TRUE(ColorNear(MeanColor(second.Image, QRect(2100, 400, 200, 200)), Qt::red));
+    // Still in use, so a third picture gets memory of its own.
+    BITMAPHANDLE third;
+    ASSERT_EQ(LoadMemory(wide, third), SUCCESS);
+    EXPECT_NE(third.Image.constBits(), memory);
+    const uchar* spare = third.Image.constBits();
+    ASSERT_EQ(L_FreeBitmap(&second), SUCCESS);
+    ASSERT_EQ(L_FreeBitmap(&third), SUCCESS);  // the newer one freed is kept
+
+    // A picture much smaller than the spare does not hold on to it.
+    BITMAPHANDLE small;
+    ASSERT_EQ(LoadMemory(smaller, small), SUCCESS);
+    EXPECT_EQ(small.Width(), 1400);
+    EXPECT_NE(small.Image.constBits(), spare);
+    L_ReleaseSparePictureMemory();
+}
