@@ -21,16 +21,38 @@ void TIEBitmapGraphic::AssignTo(TIEBitmapGraphic& dest) {
     if (&dest == this) return;
     dest.FBitmap = std::move(FBitmap);
     dest.FPalette = std::move(FPalette);
+    dest.FPaintCopy = std::move(FPaintCopy);
+    dest.FPaintCopyKey = FPaintCopyKey;
     FPalette.reset();
+    FPaintCopy = QImage();
+}
+
+// Pictures of at least this many pixels get a 32-bit copy for painting.
+constexpr qint64 PaintCopyFromPixels = 1 << 20;
+
+const QImage& TIEBitmapGraphic::PaintImage() const {
+    const QImage& image = FBitmap->GetHandle()->Image;
+    // Qt scales a 32-bit picture several times faster than a 24-bit one, and
+    // the conversion costs less than one such paint; the copy lasts until
+    // the pixels change (their cache key follows every change).
+    if (image.format() != QImage::Format_RGB888 || qint64(image.width()) * image.height() < PaintCopyFromPixels)
+        return image;
+    if (FPaintCopy.isNull() || FPaintCopyKey != image.cacheKey()) {
+        FPaintCopy = image.convertToFormat(QImage::Format_RGB32);
+        FPaintCopyKey = image.cacheKey();
+        // Without memory for the copy the picture is painted as it is.
+        if (FPaintCopy.isNull()) return image;
+    }
+    return FPaintCopy;
 }
 
 void TIEBitmapGraphic::Draw(QPainter& canvas, const QRect& rect, TQuality quality) const {
-    if (!FBitmap) return;
-    if (quality == TQuality::Fast && !ScreenPaletteMode() && FBitmap->GetHandle()) {
+    if (!FBitmap || !FBitmap->GetHandle()) return;
+    if (!ScreenPaletteMode()) {
         // The painter keeps its own clip; only the visible part is scaled.
         canvas.save();
-        canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        canvas.drawImage(rect, L_ToQImage(FBitmap->GetHandle()));
+        canvas.setRenderHint(QPainter::SmoothPixmapTransform, quality == TQuality::Smooth);
+        canvas.drawImage(rect, PaintImage());
         canvas.restore();
         return;
     }
@@ -41,6 +63,15 @@ void TIEBitmapGraphic::Draw(QPainter& canvas, const QRect& rect, TQuality qualit
 int TIEBitmapGraphic::Width() const { return FBitmap ? FBitmap->GetSize().width() : 0; }
 
 int TIEBitmapGraphic::Height() const { return FBitmap ? FBitmap->GetSize().height() : 0; }
+
+QSize TIEBitmapGraphic::SourceSize() const {
+    const BITMAPHANDLE* handle = FBitmap ? FBitmap->GetHandle() : nullptr;
+    if (!handle) return QSize(0, 0);
+    const QSize source(handle->SourceWidth, handle->SourceHeight);
+    const QSize own(Width(), Height());
+    // Only a picture reduced as a whole counts; anything else is its own size.
+    return source.width() >= own.width() && source.height() >= own.height() ? source : own;
+}
 
 const QList<QRgb>& TIEBitmapGraphic::Palette() const {
     if (!FBitmap) return NoPalette();
@@ -58,5 +89,6 @@ void TIEBitmapGraphic::SaveToClipboardFormat(QMimeData&) const { RaiseUnsupporte
 
 void TIEBitmapGraphic::SetBitmap(std::unique_ptr<TIEBitmap> newBitmap) {
     FPalette.reset();
+    FPaintCopy = QImage();
     FBitmap = std::move(newBitmap);
 }

@@ -6,6 +6,7 @@
 // EInvalidGraphicOperation.
 #include "imaging/iebitmap.h"
 #include "platform/errors.h"
+#include <QImage>
 #include <QList>
 #include <QRect>
 #include <QRgb>
@@ -45,6 +46,9 @@ public:
     bool Empty() const { return !FBitmap; }
     int Width() const;
     int Height() const;
+    // The picture's size in its file, turned as the picture is; larger than
+    // Width x Height when it was decoded at a reduced scale.
+    QSize SourceSize() const;
     // The colours to paint the bitmap with; none when empty. Made on the
     // first request and kept until the bitmap changes.
     const QList<QRgb>& Palette() const;
@@ -66,9 +70,19 @@ public:
     // changes its pixels (a rotation) calls Changed afterwards.
     TIEBitmap* Bitmap() const { return FBitmap.get(); }
     // The bitmap changed in place: the palette is made again when asked for.
-    void Changed() { FPalette.reset(); }
+    void Changed() {
+        FPalette.reset();
+        FPaintCopy = QImage();
+    }
 
 private:
+    // What Draw hands to the painter: the picture, or its 32-bit copy.
+    const QImage& PaintImage() const;
+
     std::unique_ptr<TIEBitmap> FBitmap;
     mutable std::optional<QList<QRgb>> FPalette;
+    // A large 24-bit picture converted to 32 bits for painting, with the
+    // cache key of the pixels it was made from.
+    mutable QImage FPaintCopy;
+    mutable qint64 FPaintCopyKey = 0;
 };

@@ -199,3 +199,30 @@ TEST(BitmapGraphic, RefusedOperationsRaiseTheirTextAndTouchNothing) {
     EXPECT_EQ(buffer.size(), 0);
     EXPECT_TRUE(mime.formats().isEmpty());
 }
+
+// A large 24-bit picture is painted from a 32-bit copy; whatever changes its
+// pixels (a turn, a write through the handle) shows in the next paint.
+TEST(BitmapGraphic, ALargePictureIsPaintedAsItIsNowAfterEveryChange) {
+    TIEBitmapGraphic graphic;
+    QImage bands = MakeBandImage(1600, 800, {Qt::red, Qt::blue});
+    graphic.SetBitmap(FromImage(bands.convertToFormat(QImage::Format_RGB888)));
+    ASSERT_EQ(graphic.Bitmap()->GetHandle()->Image.format(), QImage::Format_RGB888);
+    const auto paint = [&] {
+        QImage canvas = White(160, 80);
+        QPainter painter(&canvas);
+        graphic.Draw(painter, canvas.rect());
+        painter.end();
+        return canvas;
+    };
+    QImage first = paint();
+    EXPECT_TRUE(ColorNear(first.pixelColor(20, 40), Qt::red));
+    EXPECT_TRUE(ColorNear(first.pixelColor(140, 40), Qt::blue));
+
+    graphic.Bitmap()->Rotate(180);  // the full view calls Changed after a turn
+    graphic.Changed();
+    EXPECT_TRUE(ColorNear(paint().pixelColor(20, 40), Qt::blue));
+
+    // Written in place without a word to the graphic.
+    graphic.Bitmap()->GetHandle()->Image.fill(Qt::green);
+    EXPECT_TRUE(ColorNear(paint().pixelColor(80, 40), Qt::green));
+}
