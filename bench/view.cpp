@@ -2,6 +2,7 @@
 #include "collection/roll.h"
 #include "collection/rotation.h"
 #include "imaging/ilib.h"
+#include "imaging/loading.h"
 #include "imaging/screen.h"
 #include "imaging/shellpictures.h"
 #include "shell/customize.h"
@@ -78,6 +79,7 @@ int RunViewBench(int argc, char** argv) {
     int photo = 0;
     for (const auto& size : sizes) {
         std::vector<double> times;
+        QStringList files;
         for (int pass = 0; pass <= passes; ++pass) {
             // A person opening a photo: the loader has been quiet a while.
             QThread::msleep(300);
@@ -93,9 +95,30 @@ int RunViewBench(int argc, char** argv) {
             }
             window.Form.FullView->repaint();  // on screen
 
-            if (pass > 0) times.push_back(clock.nsecsElapsed() / 1e6);
+            if (pass > 0) {
+                times.push_back(clock.nsecsElapsed() / 1e6);
+                files.append(roll->Items(photo)->FullPath());
+            }
         }
-        std::printf("show %s: %.2f ms\n", size.Name, Median(times));
+        // The same files decoded whole on this thread, as `lumora-bench decode` does.
+        std::vector<double> decodes;
+        QString warmError;
+        ImageInfo warmInfo;
+        if (!files.isEmpty()) LoadPicture(files.front(), 0, false, warmError, warmInfo);  // warm-up
+        for (const QString& file : files) {
+            QString error;
+            ImageInfo info;
+            QElapsedTimer clock;
+            clock.start();
+            if (!LoadPicture(file, 0, false, error, info)) {
+                std::fprintf(stderr, "%s: %s\n", qPrintable(file), qPrintable(error));
+                return 1;
+            }
+            decodes.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        const double show = Median(times), decode = Median(decodes);
+        std::printf("show %s: %.2f ms, plain decode %.2f ms (%.2fx)\n", size.Name, show, decode,
+                    decode > 0 ? show / decode : 0.0);
     }
     // The zoom animation on a Large photo: each frame's time to place and paint.
     std::vector<double> frames;

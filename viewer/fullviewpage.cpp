@@ -82,14 +82,30 @@ void TFullViewPage::ShowPhoto(int index) {
     }
     f.ItemIndexLabel->SetCaption(ItemIndexText(roll, index));
     f.WarningLabel->hide();
-    RequestLoad(true);
+    RequestLoad(true, false);
     f.FullViewPanel->setFocus();
 }
 
-void TFullViewPage::RequestLoad(bool showProgress) {
+void TFullViewPage::RequestLoad(bool showProgress, bool fullSize) {
     TMedia* photo = W.CurrentPhoto;
     if (!photo || !FLoader) return;
-    FLoader->Load({photo->FullPath(), W.CurrentIndex, showProgress, photo->Rotation});
+    // A fitted picture is never larger than the panel, so a short side as
+    // long as the panel's shorter side covers it at any aspect.
+    const QSize panel = W.Form.FullViewPanel->size();
+    const int minShortSide = fullSize ? 0 : std::max(0, std::min(panel.width(), panel.height()));
+    FLoader->Load({photo->FullPath(), W.CurrentIndex, showProgress, photo->Rotation, minShortSide});
+}
+
+bool TFullViewPage::PictureReduced() const {
+    const TIEBitmapGraphic& picture = W.Form.FullView->Picture();
+    return !picture.Empty() && picture.SourceSize() != QSize(picture.Width(), picture.Height());
+}
+
+void TFullViewPage::LoadFullSizeIfStretched() {
+    const TFullViewImage& view = *W.Form.FullView;
+    if (!PictureReduced()) return;
+    if (view.width() <= view.Picture().Width() && view.height() <= view.Picture().Height()) return;
+    RequestLoad(false, true);
 }
 
 void TFullViewPage::DeliverImage(TLoadedImage& image) {
@@ -100,6 +116,13 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
         QThread::msleep(1);
     }
     ++Deliveries;
+    // The filmstrip first: its icons are repainted at once, and that paint
+    // must not take the new picture with it only to paint it again below.
+    if (W.CurrentIndex >= 0 && W.CurrentIndex < f.FullViewContainer->IconCount()) {
+        f.FullViewContainer->Selector().SelectOnly(W.CurrentIndex);
+        f.FullViewContainer->Selector().Notify();
+        f.FullViewContainer->ScrollIntoView(W.CurrentIndex);
+    }
     TMedia* photo = W.CurrentPhoto;
     if (image.Bitmap && photo) {
         // The photo may have been turned while it loaded.
@@ -116,16 +139,12 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
     if (FitPending) {
         FitPending = false;
         FitImage();
+        LoadFullSizeIfStretched();
     }
     if (photo) W.setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + photo->FullPath());
     f.WarningLabel->setText(image.Warning);
     f.WarningLabel->setVisible(!image.Warning.isEmpty());
     f.FullView->update();
-    if (W.CurrentIndex >= 0 && W.CurrentIndex < f.FullViewContainer->IconCount()) {
-        f.FullViewContainer->Selector().SelectOnly(W.CurrentIndex);
-        f.FullViewContainer->Selector().Notify();
-        f.FullViewContainer->ScrollIntoView(W.CurrentIndex);
-    }
     f.FullViewPanel->show();
     emit Delivered();
 }
@@ -135,8 +154,8 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
 void TFullViewPage::FitImage() {
     TMainForm& f = W.Form;
     Zoomed = false;
-    const TIEBitmapGraphic& picture = f.FullView->Picture();
-    const QSize image(picture.Width(), picture.Height());
+    // Placed by the size in the file, also when the picture was read reduced.
+    const QSize image = f.FullView->Picture().SourceSize();
     const QRect placed = TFullViewGeometry::FitImage(image, f.FullViewPanel->size());
     if (W.CurrentPhoto) W.CurrentPhoto->DisplaySize = placed.size();
     f.FullView->setGeometry(placed);
@@ -149,8 +168,12 @@ void TFullViewPage::CentreImage() {
 
 void TFullViewPage::PanelResized() {
     if (W.Form.FullView->Picture().Empty()) return;
-    if (Zoomed) CentreImage();
-    else FitImage();
+    if (Zoomed) {
+        CentreImage();
+    } else {
+        FitImage();
+        LoadFullSizeIfStretched();
+    }
 }
 
 void TFullViewPage::UpdateButtons() {
@@ -178,7 +201,8 @@ void TFullViewPage::Zoom(int delta) {
     f.ZoomOutButton->SetEnabled(plan.CanZoomOut);
     // The sharper copy loads in the background and replaces the stretched
     // picture when it arrives, in the bounds the animation leaves.
-    if (plan.Reload) RequestLoad(false);
+    // A picture read reduced is read at full size for any zoom.
+    if (plan.Reload || PictureReduced()) RequestLoad(false, true);
     // Every frame is painted before the next one starts, pixel by pixel so
     // that each keeps pace; the last is then drawn smoothly.
     LastZoomFrameMs.clear();

@@ -60,7 +60,13 @@ protected:
 
 private:
     void DeliverImage(TLoadedImage& image);
-    void RequestLoad(bool showProgress);
+    // A photo newly shown may be read at a reduced scale that still covers
+    // the panel; a zoom or a larger panel asks for the full size.
+    void RequestLoad(bool showProgress, bool fullSize);
+    bool PictureReduced() const;
+    // The picture is read at full size when it is reduced and stretched
+    // beyond its own pixels; it replaces the shown one without a re-fit.
+    void LoadFullSizeIfStretched();
     void UpdateButtons();
     TFullViewKeyState KeyState() const;
     void Act(TFullViewAction action);

@@ -6,6 +6,17 @@
 #include <chrono>
 #include <new>
 
+namespace {
+
+// A picture the decoder may read at a reduced scale, as far as the thread's
+// small-load request allows.
+class TReducibleBitmap final : public TIEBitmap {
+public:
+    bool PreferSmallSize() const override { return true; }
+};
+
+} // namespace
+
 TImageLoaderThread::TImageLoaderThread(TEvents events) : FEvents(std::move(events)) {
     FRequest.ShowProgress = false;
     Start();
@@ -112,7 +123,14 @@ bool TImageLoaderThread::ReadStep() {
         {
             TProgressHookScope hook([this, shown](int percent) { return ReportProgress(percent, shown); });
             try {
-                result.Bitmap = TIEBitmap::CreateFromFile(request.FileName, ColorModeOwnDepth);
+                if (request.MinShortSide > 0) {
+                    TSmallLoadScope small({request.MinShortSide, false});
+                    auto bitmap = std::make_unique<TReducibleBitmap>();
+                    bitmap->LoadFromFile(request.FileName, ColorModeOwnDepth);
+                    result.Bitmap = std::move(bitmap);
+                } else {
+                    result.Bitmap = TIEBitmap::CreateFromFile(request.FileName, ColorModeOwnDepth);
+                }
                 if (result.Bitmap && result.Bitmap->IsEmpty()) result.Bitmap.reset();  // stopped
             } catch (const EError& e) {
                 // No picture; the page keeps the one it shows.

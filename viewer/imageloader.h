@@ -28,6 +28,10 @@ struct TImageLoadRequest {
     // Degrees to turn the picture by before it is handed over (the photo's
     // stored rotation), so the main thread need not turn a large picture.
     int Rotation = 0;
+    // A JPEG may be decoded at a reduced scale (1/2, 1/4, 1/8) as long as its
+    // shorter side stays at least this long; 0 reads the full size. The page
+    // asks for a picture that covers the panel when it fits a new photo.
+    int MinShortSide = 0;
 };
 
 // What a finished load hands to the main thread.

@@ -3,6 +3,7 @@
 #include "imaging/animatedimage.h"
 #include "imaging/smoothlabel3d.h"
 #include "support/screenshots.h"
+#include "viewer/fullviewgeometry.h"
 #include "viewer/fullviewimage.h"
 #include "viewer/fullviewpage.h"
 #include "viewer/iconcontainer.h"
@@ -128,6 +129,35 @@ TEST_F(FullViewTest, ADragOffThePanelReCentresOnRelease) {
     QTest::mouseRelease(view, Qt::LeftButton, {}, view->mapFromGlobal(QCursor::pos()));
     EXPECT_EQ(view->geometry(), centred);
     EXPECT_FALSE(Page->Panning);
+}
+
+// A photo more than twice the panel's size opens read at half its size,
+// placed as the whole photo; a zoom or a panel grown past its pixels reads
+// the whole photo, which takes the stretched one's place without a re-fit.
+TEST_F(FullViewTest, ALargePhotoOpensReducedAndIsReadWholeWhenMoreIsShown) {
+    TLumoraFrm& w = Open("Tiny,ExLarge", 2);
+    const TIEBitmapGraphic& picture = w.Form.FullView->Picture();
+    const auto pictureSize = [&] { return QSize(picture.Width(), picture.Height()); };
+    ASSERT_EQ(w.CurrentPhoto->Level, 6);
+    EXPECT_EQ(pictureSize(), QSize(1536, 1024));
+    EXPECT_EQ(picture.SourceSize(), QSize(3072, 2048));
+    EXPECT_EQ(ViewSize(), TFullViewGeometry::FitImage({3072, 2048}, w.Form.FullViewPanel->size()).size());
+    const QSize fitted = ViewSize();
+    int before = Page->Deliveries;
+    w.ZoomInTestClick();
+    ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
+    EXPECT_EQ(pictureSize(), QSize(3072, 2048));
+    EXPECT_EQ(ViewSize(), fitted * 2);
+
+    before = Page->Deliveries;
+    w.NextButtonClick();
+    ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
+    EXPECT_EQ(pictureSize(), QSize(1536, 1024));
+    before = Page->Deliveries;
+    w.resize(3600, 2800);
+    ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
+    EXPECT_EQ(pictureSize(), QSize(3072, 2048));
+    EXPECT_EQ(ViewSize(), TFullViewGeometry::FitImage({3072, 2048}, w.Form.FullViewPanel->size()).size());
 }
 
 TEST_F(FullViewTest, QuickNextClicksDeliverOnlyTheLastPhoto) {
