@@ -25,9 +25,10 @@ struct TSpare {
     size_t Bytes = 0;
 };
 
+// Never destroyed: a picture freed while the program ends still finds it.
 TSpare& Spare() {
-    static TSpare spare;
-    return spare;
+    static TSpare* spare = new TSpare;
+    return *spare;
 }
 
 size_t BlockBytes(void* block) { return *static_cast<size_t*>(block); }
