@@ -6,6 +6,7 @@
 #include "shell/startup.h"
 #include "support/fixtures.h"
 #include "support/photos.h"
+#include "support/eventwait.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -17,18 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 
 // Runs the event loop until Done or 20 s; false on time-out.
-template <typename F>
-bool ProcessUntil(F done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > 20000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 class ThumbLoaderThreads : public ::testing::Test {
 protected:
     void SetUp() override {

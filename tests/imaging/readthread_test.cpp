@@ -2,6 +2,7 @@
 // the main thread and destruction.
 #include "imaging/readthread.h"
 #include "platform/errors.h"
+#include "support/eventwait.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -13,25 +14,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-template <typename F>
-bool ProcessUntil(F done, int timeoutMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-// Processes events for a while; for "nothing more happens".
-void ProcessFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    ProcessUntil([&] { return clock.elapsed() >= ms; });
-}
 
 // A step that can be held inside ReadStep by a gate, counts what it does
 // and notes the threads it ran on.

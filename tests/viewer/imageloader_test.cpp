@@ -6,6 +6,7 @@
 #include "shell/startup.h"
 #include "support/fixtures.h"
 #include "support/photos.h"
+#include "support/eventwait.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -16,24 +17,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-template <typename F>
-bool ProcessUntil(F done, int timeoutMs = 30000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-void ProcessFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    ProcessUntil([&] { return clock.elapsed() >= ms; });
-}
 
 // Holds the next decode (of any thread) at its first batch of rows until
 // opened: "while a large photo loads", made certain.
