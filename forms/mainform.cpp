@@ -208,7 +208,7 @@ void BuildMainForm(QWidget* form, TMainForm& f) {
     f.RollContainer->SetIconWidth(170);
     f.RollContainer->SetIconHeight(150);
     f.RollContainer->SetIconVertGap(30);
-    f.RollContainer->SetIconTopMargin(40);
+    f.RollContainer->SetIconTopMargin(RollTopMargin);
     f.RollContainer->SetIconConstraint(IconContainerEnums::iccColumns);
     f.RollContainer->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     f.ClickThumbLabel = Caption(f.ThumbsPage, "ClickThumbLabel", ResString(TStr::ClickOnThumbnail), 12, Qt::black);
@@ -289,8 +289,8 @@ void LayoutMainForm(TMainForm& f, QSize client) {
                               HeaderHeight - HeaderPictureHeight);
     const int barWidth = f.SectionBar->width(), barHeight = f.SectionBar->height();
     f.SectionLabel->setGeometry(14, 0, barWidth * 2 / 3, barHeight);
-    f.ItemIndexPanel->setGeometry(barWidth - 214, 0, 200, barHeight);
-    f.ItemIndexLabel->setGeometry(0, 0, 200, barHeight);
+    f.ItemIndexPanel->setGeometry(barWidth - ItemIndexWidth - ItemIndexRightGap, 0, ItemIndexWidth, barHeight);
+    f.ItemIndexLabel->setGeometry(0, 0, ItemIndexWidth, barHeight);
     // The brand logo at the right end, the extra logo beside it.
     const int logoWidth = f.FotavoLogo->width() > 1 ? f.FotavoLogo->width() : 176;
     f.FotavoLogo->setGeometry(width - logoWidth, 0, logoWidth, HeaderPictureHeight);

@@ -35,6 +35,10 @@ constexpr int ToolBarTop = 12;
 constexpr int CaptionHeight = 34;         // the "Click on ..." line above a container
 constexpr int FilmstripWidth = 101;
 constexpr int BottomBarHeight = 34;       // the full view's progress bar area
+constexpr int RollTopMargin = 40;         // above the first row of film cans
+constexpr int RollIconMargin = 10;
+constexpr int ItemIndexWidth = 200;       // "Image n of m" at the section bar's right end
+constexpr int ItemIndexRightGap = 14;
 } // namespace MainFormMetrics
 
 // Colours of the design.

@@ -2,6 +2,7 @@
 #include "platform/errors.h"
 #include "shell/messages.h"
 #include "shell/tracelog.h"
+#include <cstdio>
 
 TLumoraApplication::TLumoraApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -14,6 +15,12 @@ bool TLumoraApplication::notify(QObject* receiver, QEvent* event) {
         ShowUnhandledError(QString::fromUtf8(e.what()));
     }
     return false;
+}
+
+int TLumoraApplication::StartupFailed(const QString& text, bool showBox) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    if (showBox) ShowUnhandledError(text);
+    return 1;
 }
 
 void TLumoraApplication::ShowUnhandledError(const QString& text) {

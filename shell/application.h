@@ -12,4 +12,8 @@ public:
     // The box for an error no handler took; tests watch it through the
     // message-box recorder.
     static void ShowUnhandledError(const QString& text);
+    // An error that ends start-up: written to standard error and, unless the
+    // program only prints (--list), shown in the standard error box, since a
+    // disc's own viewer starts us without a terminal. Returns the exit code.
+    static int StartupFailed(const QString& text, bool showBox);
 };

@@ -31,6 +31,9 @@ struct TCustomState {
     std::optional<QString> ApplicationTitle;  // set by "ChangeText" on the application
 };
 
+// Marks a component the ".Hidden" section named.
+constexpr const char* HiddenProperty = "lumoraHiddenByCustomization";
+
 // Substitute may run on any thread; the state changes only on the main thread.
 std::recursive_mutex StateLock;
 
@@ -350,8 +353,13 @@ bool LoadCustomFile() {
         // A private folder (mkdtemp, mode 0700) rather than a predictable name
         // in the shared temporary folder.
         auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/showcust-XXXXXX"));
-        if (!folder->isValid())
-            throw EError(ResText(TStr::CantMakeWorkingCopy, {folder->path()}));
+        if (!folder->isValid()) {
+            // The program still runs, as the disc made it, only not re-branded.
+            TraceLog::WarningMsg(ResText(TStr::CantMakeWorkingCopy, {folder->path()}) +
+                                 QStringLiteral(" (running without customization)"));
+            s.Ini = std::make_unique<TIniFile>(QString());
+            return false;
+        }
         QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         const QString copy = folder->filePath(QStringLiteral("showcust.ini"));
         if (QFile::copy(file, copy)) {
@@ -361,7 +369,10 @@ bool LoadCustomFile() {
             s.Ini->ReadSectionValues(QStringLiteral("Substitutions"), *s.Substitutions);
             return true;
         }
-        TraceLog::WarningMsg(QStringLiteral("Can't copy ") + file);
+        // Read from a copy only, as above: without one, no customization.
+        TraceLog::WarningMsg(QStringLiteral("Can't copy ") + file + QStringLiteral(" (running without customization)"));
+        s.Ini = std::make_unique<TIniFile>(QString());
+        return false;
     }
     s.Ini = std::make_unique<TIniFile>(file);
     return false;
@@ -466,6 +477,7 @@ void FixupForm(QWidget* form) {
     for (const QString& line : hidden) {
         const qsizetype eq = line.indexOf('=');
         QObject* o = FindComponent(form, eq < 0 ? line : line.left(eq));
+        if (o) o->setProperty(HiddenProperty, true);
         if (auto* w = qobject_cast<QWidget*>(o)) {
             w->setVisible(false);
             w->setToolTip(QString());
@@ -474,6 +486,10 @@ void FixupForm(QWidget* form) {
             a->setToolTip(QString());
         }
     }
+}
+
+bool HiddenByCustomization(const QObject* component) {
+    return component && component->property(HiddenProperty).toBool();
 }
 
 QString ExpandResString(const QString& text) {

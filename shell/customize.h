@@ -34,8 +34,9 @@ Q_ENUM_NS(TAlign)
 // private temporary folder (mode 0700, removed by ShutdownCustomization and at
 // exit) and only the copy is read; [Substitutions] is read into the
 // substitution list. True when a working copy is in use. Without the file,
-// CustomIni() reads the absent name and every read gives its default. Raises
-// EError naming the temporary folder when it can't be made.
+// CustomIni() reads the absent name and every read gives its default. When
+// the private folder can't be made (or the copy fails) the program runs
+// without customization, with a trace warning.
 bool LoadCustomFile();
 // Null until LoadCustomFile has run.
 const TIniFile* CustomIni();
@@ -69,6 +70,9 @@ void CustomizeComponent(QObject* component, const QStringList& lines);
 // Applies the window's script section, substitutes the texts and hints of the
 // window and everything it holds, and hides the components of its ".Hidden" section.
 void FixupForm(QWidget* form);
+// A component the ".Hidden" section named. It stays hidden: windows show
+// and hide their components through a call that asks this first.
+bool HiddenByCustomization(const QObject* component);
 
 // Substitute, then each two-character "\n" becomes a line break.
 QString ExpandResString(const QString& text);

@@ -106,8 +106,9 @@ int main(int argc, char** argv) {
         DestroyPreviousInstance();
         ShutdownCustomization();
         return result;
+    } catch (const EError& e) {
+        return TLumoraApplication::StartupFailed(e.Message(), !list);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return 1;
+        return TLumoraApplication::StartupFailed(QString::fromUtf8(e.what()), !list);
     }
 }

@@ -97,7 +97,7 @@ void TDisplayForm::showEvent(QShowEvent* event) {
 void TDisplayForm::DelayTimerTimer() {
     DelayTimer->stop();
     if (!Started) {
-        DelayTimer->setInterval(AppState().SSInterval * 1000 + 100);
+        DelayTimer->setInterval(SlideDelayMs(AppState().SSInterval));
         Started = true;
     }
     if (StopRequested) {
@@ -142,7 +142,8 @@ void TDisplayForm::DelayTimerTimer() {
 }
 
 bool TDisplayForm::MovedTooFar(QPoint cursor) const {
-    return std::abs(cursor.x() - StartPos.x()) >= 6 || std::abs(cursor.y() - StartPos.y()) >= 6;
+    return std::abs(cursor.x() - StartPos.x()) >= SlideStopDistance ||
+           std::abs(cursor.y() - StartPos.y()) >= SlideStopDistance;
 }
 
 bool TDisplayForm::StopCheck() {

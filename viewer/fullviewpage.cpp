@@ -21,7 +21,8 @@
 TFullViewPage::TFullViewPage(TLumoraFrm& window) : W(window) {
     TMainForm& f = W.Form;
     for (QObject* watched : {static_cast<QObject*>(f.FullView), static_cast<QObject*>(f.FullViewPanel),
-                             static_cast<QObject*>(f.FullViewContainer), static_cast<QObject*>(f.FullViewContainer->viewport())})
+                             static_cast<QObject*>(f.FullViewContainer), static_cast<QObject*>(f.FullViewContainer->viewport()),
+                             static_cast<QObject*>(f.WarningLabel)})
         watched->installEventFilter(this);
     f.FullViewPanel->setFocusPolicy(Qt::StrongFocus);
 }
@@ -43,7 +44,7 @@ void TFullViewPage::CreateLoader() {
     };
     events.OnDeliver = [this](TLoadedImage& image) { DeliverImage(image); };
     FLoader = std::make_unique<TImageLoaderThread>(std::move(events));
-    FLoader->SetRoll(W.CurrentRoll);
+    FLoader->SetRoll(W.CurrentRoll());
 }
 
 void TFullViewPage::FreeLoader() {
@@ -56,17 +57,24 @@ void TFullViewPage::SetRoll(TRoll* roll) {
     if (FLoader) FLoader->SetRoll(roll);
 }
 
+void TFullViewPage::Close() {
+    if (FPhoto) FPhoto->StoreRotation();
+    FreeLoader();
+    FPhoto = nullptr;
+    FIndex = -1;
+}
+
 // ---- showing a photo ---------------------------------------------------------
 
 void TFullViewPage::ShowPhoto(int index) {
-    TRoll* roll = W.CurrentRoll;
+    TRoll* roll = W.CurrentRoll();
     if (!roll || index < 0 || index >= roll->Count()) return;
     TMainForm& f = W.Form;
     FitPending = true;
     Zoomed = false;
-    TMedia* old = W.CurrentPhoto;
-    W.CurrentPhoto = roll->Items(index);
-    W.CurrentIndex = index;
+    TMedia* old = FPhoto;
+    FPhoto = roll->Items(index);
+    FIndex = index;
     f.ZoomInButton->SetEnabled(true);
     f.ZoomOutButton->SetEnabled(true);
     if (old) {
@@ -81,19 +89,19 @@ void TFullViewPage::ShowPhoto(int index) {
         f.FullViewPanel->hide();
     }
     f.ItemIndexLabel->SetCaption(ItemIndexText(roll, index));
-    f.WarningLabel->hide();
+    SetWarning(QString());
     RequestLoad(true, false);
     f.FullViewPanel->setFocus();
 }
 
 void TFullViewPage::RequestLoad(bool showProgress, bool fullSize) {
-    TMedia* photo = W.CurrentPhoto;
+    TMedia* photo = FPhoto;
     if (!photo || !FLoader) return;
     // A fitted picture is never larger than the panel, so a short side as
     // long as the panel's shorter side covers it at any aspect.
     const QSize panel = W.Form.FullViewPanel->size();
     const int minShortSide = fullSize ? 0 : std::max(0, std::min(panel.width(), panel.height()));
-    FLoader->Load({photo->FullPath(), W.CurrentIndex, showProgress, photo->Rotation, minShortSide});
+    FLoader->Load({photo->FullPath(), FIndex, showProgress, photo->Rotation, minShortSide});
 }
 
 bool TFullViewPage::PictureReduced() const {
@@ -116,14 +124,21 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
         QThread::msleep(1);
     }
     ++Deliveries;
+    // A picture that arrives after the user left the full view (a load the
+    // page could not call off in time) is not shown: the page's caption and
+    // panels belong to the page shown.
+    if (W.Page() != TViewPage::FullView) {
+        emit Delivered();
+        return;
+    }
     // The filmstrip first: its icons are repainted at once, and that paint
     // must not take the new picture with it only to paint it again below.
-    if (W.CurrentIndex >= 0 && W.CurrentIndex < f.FullViewContainer->IconCount()) {
-        f.FullViewContainer->Selector().SelectOnly(W.CurrentIndex);
+    if (FIndex >= 0 && FIndex < f.FullViewContainer->IconCount()) {
+        f.FullViewContainer->Selector().SelectOnly(FIndex);
         f.FullViewContainer->Selector().Notify();
-        f.FullViewContainer->ScrollIntoView(W.CurrentIndex);
+        f.FullViewContainer->ScrollIntoView(FIndex);
     }
-    TMedia* photo = W.CurrentPhoto;
+    TMedia* photo = FPhoto;
     if (image.Bitmap && photo) {
         // The photo may have been turned while it loaded.
         const int turn = (photo->Rotation - image.Rotation) % 360;
@@ -142,8 +157,7 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
         LoadFullSizeIfStretched();
     }
     if (photo) W.setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + photo->FullPath());
-    f.WarningLabel->setText(image.Warning);
-    f.WarningLabel->setVisible(!image.Warning.isEmpty());
+    SetWarning(image.Warning);
     f.FullView->update();
     f.FullViewPanel->show();
     emit Delivered();
@@ -157,7 +171,7 @@ void TFullViewPage::FitImage() {
     // Placed by the size in the file, also when the picture was read reduced.
     const QSize image = f.FullView->Picture().SourceSize();
     const QRect placed = TFullViewGeometry::FitImage(image, f.FullViewPanel->size());
-    if (W.CurrentPhoto) W.CurrentPhoto->DisplaySize = placed.size();
+    if (FPhoto) FPhoto->DisplaySize = placed.size();
     f.FullView->setGeometry(placed);
 }
 
@@ -176,21 +190,22 @@ void TFullViewPage::PanelResized() {
     }
 }
 
-void TFullViewPage::UpdateButtons() {
-    TMainForm& f = W.Form;
-    TRoll* roll = W.CurrentRoll;
-    TMedia* photo = W.CurrentPhoto;
-    if (!roll || !photo) return;
-    f.PreviousButton->SetEnabled(W.CurrentIndex != 0);
-    f.NextButton->SetEnabled(W.CurrentIndex != roll->Count() - 1);
-    f.ZoomInButton->SetEnabled(CanZoomIn(*photo));
-    f.ZoomOutButton->SetEnabled(CanZoomOut(*photo));
+void TFullViewPage::SetWarning(const QString& text) {
+    FWarning = text;
+    W.Form.WarningLabel->setToolTip(text);
+    W.Form.WarningLabel->setVisible(!text.isEmpty());
+    PlaceWarning();
+}
+
+void TFullViewPage::PlaceWarning() {
+    QLabel* label = W.Form.WarningLabel;
+    label->setText(label->fontMetrics().elidedText(FWarning, Qt::ElideRight, label->width()));
 }
 
 // ---- zoom and turn -------------------------------------------------------------
 
 void TFullViewPage::Zoom(int delta) {
-    TMedia* photo = W.CurrentPhoto;
+    TMedia* photo = FPhoto;
     TMainForm& f = W.Form;
     if (!photo) return;
     Zoomed = true;
@@ -224,7 +239,7 @@ void TFullViewPage::Zoom(int delta) {
 }
 
 void TFullViewPage::Rotate(int degrees) {
-    TMedia* photo = W.CurrentPhoto;
+    TMedia* photo = FPhoto;
     TMainForm& f = W.Form;
     if (!photo) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -239,8 +254,8 @@ void TFullViewPage::Rotate(int degrees) {
     photo->Rotate(degrees);
     f.FullView->setGeometry(TFullViewGeometry::Rotated(f.FullView->geometry(), f.FullViewPanel->size()));
     f.FullView->repaint();
-    if (W.CurrentIndex >= 0 && W.CurrentIndex < f.FullViewContainer->IconCount())
-        f.FullViewContainer->InvalidateIcon(W.CurrentIndex, true);
+    if (FIndex >= 0 && FIndex < f.FullViewContainer->IconCount())
+        f.FullViewContainer->InvalidateIcon(FIndex, true);
     QApplication::restoreOverrideCursor();
 }
 
@@ -260,7 +275,7 @@ TFullViewKeyState TFullViewPage::KeyState() const {
 }
 
 void TFullViewPage::Act(TFullViewAction action) {
-    TRoll* roll = W.CurrentRoll;
+    TRoll* roll = W.CurrentRoll();
     if (!roll) return;
     const QSize step = TFullViewGeometry::KeyPanStep(W.Form.FullViewPanel->size());
     switch (action) {
@@ -344,6 +359,7 @@ bool TFullViewPage::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::Resize:
         if (watched == f.FullViewPanel) PanelResized();
+        if (watched == f.WarningLabel) PlaceWarning();
         break;
     default:
         break;

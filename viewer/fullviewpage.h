@@ -26,18 +26,29 @@ public:
     TImageLoaderThread* Loader() const { return FLoader.get(); }
     void SetRoll(TRoll* roll);
 
+    // The photo shown (none before the first) and its display index.
+    TMedia* CurrentPhoto() const { return FPhoto; }
+    int CurrentIndex() const { return FIndex; }
+    // The window closes: the shown photo's rotation is kept, nothing is shown.
+    void Close();
+
     void ShowPhoto(int index);
     void Zoom(int delta);
     void Rotate(int degrees);
     void FitImage();
     void CentreImage();
-    // Waits for a running load to finish (before printing the shown photo).
+    // Waits for a running load to finish (before printing the shown photo),
+    // letting no user input through.
     bool WaitIdle();
     // The page's keys and Ctrl with the wheel; true when taken.
     bool KeyPress(QKeyEvent* event);
     bool Wheel(QWheelEvent* event);
     // The window was resized: fitted again, or only re-centred when zoomed.
     void PanelResized();
+    // The warning line under the picture, cut to the bar's width with the
+    // whole text in its tooltip; empty hides it.
+    void SetWarning(const QString& text);
+    QString Warning() const { return FWarning; }
 
     bool FitPending = false;
     bool LoadBusy = false;
@@ -67,7 +78,7 @@ private:
     // The picture is read at full size when it is reduced and stretched
     // beyond its own pixels; it replaces the shown one without a re-fit.
     void LoadFullSizeIfStretched();
-    void UpdateButtons();
+    void PlaceWarning();
     TFullViewKeyState KeyState() const;
     void Act(TFullViewAction action);
     void PanBy(int dx, int dy);
@@ -76,6 +87,9 @@ private:
     void MouseUp();
 
     TLumoraFrm& W;
+    TMedia* FPhoto = nullptr;
+    int FIndex = -1;
+    QString FWarning;
     std::unique_ptr<TImageLoaderThread> FLoader;
     TWheelZoom FWheel;
 };

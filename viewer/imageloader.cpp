@@ -71,8 +71,10 @@ bool TImageLoaderThread::WaitIdle() {
                 return true;
         }
         if (Ending()) return false;
-        // The delivery waits for the main thread: let it run.
-        QCoreApplication::processEvents();
+        // The delivery waits for the main thread: let it run, but no user
+        // input, which could close the window or start another job under
+        // the one waiting here.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     return Idle();
 }

@@ -93,7 +93,8 @@ public:
     // The last progress value the decoder reported.
     int Percent() const { return FPercent.load(); }
     // Main thread, before printing the shown photo: waits for Idle in
-    // slices, letting pending events run (the delivery is one of them).
+    // slices, letting pending events other than user input run (the
+    // delivery is one of them).
     // True when idle, false when it gave up or the loader is ending.
     bool WaitIdle();
 

@@ -28,6 +28,7 @@
 #include <QCursor>
 #include <QMouseEvent>
 #include <QStackedWidget>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 
@@ -52,13 +53,16 @@ void RunGuarded(const std::function<void()>& step) {
     }
 }
 
-namespace {
-
-// Edges count as inside.
-bool CursorInside(const QWidget* widget) {
+bool TLumoraFrm::CursorInside(const QWidget* widget) {
     const QPoint at = widget->mapFromGlobal(QCursor::pos());
     return at.x() >= 0 && at.y() >= 0 && at.x() <= widget->width() && at.y() <= widget->height();
 }
+
+void TLumoraFrm::ShowComponent(QWidget* component, bool visible) {
+    component->setVisible(visible && !HiddenByCustomization(component));
+}
+
+namespace {
 
 // Skinning a still picture: a missing one leaves the button without it.
 void SkinStill(THalvornBmpButton* button, const char* group, const char* name) {
@@ -78,19 +82,14 @@ TLumoraFrm::TLumoraFrm(QWidget* parent) : QWidget(parent), FRandom(std::random_d
         WarningBox(ResString(TStr::RotationsNotSaved), {text});
     });
     ConnectHandlers();
+    // A held request of another copy is looked at until it can be served.
+    FHeldRequestTimer.setInterval(HeldRequestCheckMs);
+    connect(&FHeldRequestTimer, &QTimer::timeout, this, &TLumoraFrm::ServeHeldRequest);
     RunGuarded([this] { FormCreate(); });
     // Another copy started by the disc's viewer raises this window and may
     // ask for a roll; nothing comes when there is no guard.
-    RegisterInstanceHandlers({this, [this] {
-                                  BringToFront(this);
-                                  Report(QStringLiteral("raised"));
-                              },
-                              [this](const QString& name) {
-                                  TRoll* roll = RollList.FindRoll(name);
-                                  if (!roll) return false;
-                                  RunGuarded([&] { SelectRoll(roll); });
-                                  return true;
-                              }});
+    RegisterInstanceHandlers({this, [this] { InstanceShowRequest(); },
+                              [this](const QString& name) { return InstanceRollRequest(name); }});
 }
 
 TLumoraFrm::~TLumoraFrm() {
@@ -117,10 +116,13 @@ void TLumoraFrm::FormCreate() {
     if (state.InstanceMode) {
         SetSubstitution(QStringLiteral("%Fotavo%"), ResolveDiscAppName(state));
         Form.QuitCaption->SetCaption(ResString(TStr::ReturnToFotavo) + QStringLiteral("        "));
-        Form.MainMenuBtn->show();
+        ShowComponent(Form.MainMenuBtn, true);
     }
     Form.QuitCaption->resize(Form.QuitCaption->TextSize());
-    Form.RollContainer->SetIconMargin(10);
+    // The icon margin's write rule would pull the top margin up to it; the
+    // film cans keep the top margin the page is designed with.
+    Form.RollContainer->SetIconMargin(MainFormMetrics::RollIconMargin);
+    Form.RollContainer->SetIconTopMargin(MainFormMetrics::RollTopMargin);
     Form.ToolBarNoteBook->setCurrentIndex(0);
 
     const TPictureFolder folder = ResolvePictureFolder(state);
@@ -134,15 +136,15 @@ void TLumoraFrm::FormCreate() {
         const TRollScan scan = BuildRollList(RollList, state, [this](TTask* task) { ThumbnailReady(task); });
         NoRolls = scan.NoRolls;
         MultiRoll = scan.MultiRoll;
-        CurrentRoll = scan.CurrentRoll;
+        FCurrentRoll = scan.CurrentRoll;
     }
     PlaceToolbars();
     SkinStage(1);
-    ApplyBrandLogo(*Form.FotavoLogo, LoadBranding());
     const TBranding branding = LoadBranding();
+    ApplyBrandLogo(*Form.FotavoLogo, branding);
     if (!branding.Extra.isNull()) {
         Form.ExtraBranding->SetPictureUp(branding.Extra);
-        Form.ExtraBranding->show();
+        ShowComponent(Form.ExtraBranding, true);
     }
     LinkHeader(Form.PreviousButton, Form.GotoHeader);
     LinkHeader(Form.NextButton, Form.GotoHeader);
@@ -156,9 +158,9 @@ void TLumoraFrm::FormCreate() {
 void TLumoraFrm::PlaceToolbars() {
     const TAppState& state = AppState();
     const bool install = state.FotavoLayout && !state.InstalledCopy && !state.InstallButtonHidden;
-    Form.InstallButton->setVisible(install);
-    Form.ThumbViewInstallButton->setVisible(install);
-    Form.ThumbViewRollButton->setVisible(MultiRoll);
+    ShowComponent(Form.InstallButton, install);
+    ShowComponent(Form.ThumbViewInstallButton, install);
+    ShowComponent(Form.ThumbViewRollButton, MultiRoll);
     // The visible buttons close up from the top, so no gap remains.
     const QList<int> places = ToolBarSlots();
     const QList<QWidget*> rollBar = {Form.ViewRollDisabledImage, Form.PrintDisabledImage, Form.SlideshowDisabledImage,
@@ -167,8 +169,15 @@ void TLumoraFrm::PlaceToolbars() {
                                       Form.ThumbViewSlideshowButton, Form.ThumbViewInstallButton,
                                       Form.ThumbViewUploadButton};
     // The roll page keeps its stills where they are but for the install move-up.
-    const QList<int> rollTops = StackVisibleButtons(places, {true, true, true, install, true});
-    const QList<int> thumbTops = StackVisibleButtons(places, {MultiRoll, true, true, install, true});
+    const auto shown = [](const QList<QWidget*>& bar) {
+        QList<bool> visible;
+        for (const QWidget* button : bar) visible << !button->isHidden();
+        return visible;
+    };
+    QList<bool> rollShown = shown(rollBar);
+    rollShown[0] = rollShown[1] = rollShown[2] = true;
+    const QList<int> rollTops = StackVisibleButtons(places, rollShown);
+    const QList<int> thumbTops = StackVisibleButtons(places, shown(thumbBar));
     for (int i = 0; i < 5; ++i) {
         rollBar[i]->move(rollBar[i]->x(), rollTops[i]);
         thumbBar[i]->move(thumbBar[i]->x(), thumbTops[i]);
@@ -324,15 +333,24 @@ void TLumoraFrm::showEvent(QShowEvent* event) {
     QTimer::singleShot(0, this, [this] { RunGuarded([this] { FormShow(); }); });
 }
 
+void TLumoraFrm::ReportFirstPaint() {
+    // Said once, for the page that comes up first: the roll page on a disc
+    // of several rolls, the thumbnails of the one roll otherwise.
+    auto* once = new QObject(this);
+    for (TIconContainer* page : {Form.RollContainer, Form.ThumbContainer}) {
+        connect(page, &TIconContainer::OnAfterPaint, once, [once] {
+            if (once->property("said").toBool()) return;
+            once->setProperty("said", true);
+            Report(QStringLiteral("first page painted"));
+            once->deleteLater();
+        });
+    }
+}
+
 void TLumoraFrm::FormShow() {
     TraceScope trace("TLumoraFrm.FormShow");
     BroadcastHideSplash();
-    // Said once the first page has been painted.
-    auto* once = new QObject(this);
-    connect(Form.RollContainer, &TIconContainer::OnAfterPaint, once, [once] {
-        Report(QStringLiteral("first page painted"));
-        once->deleteLater();
-    });
+    ReportFirstPaint();
     unsetCursor();
     if (NoRolls) {
         ErrorBox(ResString(TStr::NoImagesTerminating));
@@ -347,7 +365,7 @@ void TLumoraFrm::FormShow() {
     RecomputeScrollRanges();
     // The first-idle stage runs whatever else happens below.
     QTimer::singleShot(0, this, &TLumoraFrm::FirstIdle);
-    if (!MultiRoll) SelectRoll(CurrentRoll);
+    if (!MultiRoll) SelectRoll(FCurrentRoll);
     const QString rollArgument = AppState().RollArgument;
     if (!rollArgument.isEmpty()) {
         QCoreApplication::processEvents();
@@ -368,17 +386,78 @@ void TLumoraFrm::CloseWindow() {
 }
 
 void TLumoraFrm::closeEvent(QCloseEvent* event) {
+    // A wait below us on the stack still uses the loader and the rolls: the
+    // window closes once it returns.
+    if (FWaiting > 0) {
+        FCloseDeferred = true;
+        event->ignore();
+        return;
+    }
     if (!FClosed) {
         FClosed = true;
-        if (CurrentPhoto) CurrentPhoto->StoreRotation();
-        FFullView->FreeLoader();
+        FHeldRequestTimer.stop();
+        FHeldRequest.reset();
+        FFullView->Close();
         // Loaders stopped and rotations written while the window can still
         // own the box that tells of a failure.
         RollList.Clear();
-        CurrentRoll = nullptr;
-        CurrentPhoto = nullptr;
+        FCurrentRoll = nullptr;
     }
     event->accept();
+}
+
+bool TLumoraFrm::WaitForFullView() {
+    ++FWaiting;
+    const bool idle = FFullView->WaitIdle();
+    --FWaiting;
+    if (FCloseDeferred && FWaiting == 0) {
+        FCloseDeferred = false;
+        // After the caller has returned to the event loop.
+        QTimer::singleShot(0, this, &TLumoraFrm::CloseWindow);
+        return false;
+    }
+    return idle && !FClosed;
+}
+
+// ---- requests of other copies ------------------------------------------------
+
+void TLumoraFrm::InstanceShowRequest() { HoldOrServe({}); }
+
+bool TLumoraFrm::InstanceRollRequest(const QString& name) {
+    if (!RollList.FindRoll(name)) return false;
+    HoldOrServe({name});
+    return true;
+}
+
+bool TLumoraFrm::CanServeRequests() const {
+    // A dialog's exec, a message box, the slideshow: a modal widget up or an
+    // event loop nested in the main one. The window's own waits count too.
+    return !FClosed && FWaiting == 0 && !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
+           QThread::currentThread()->loopLevel() <= 1;
+}
+
+void TLumoraFrm::HoldOrServe(const THeldRequest& request) {
+    FHeldRequest = request;
+    ServeHeldRequest();
+}
+
+void TLumoraFrm::ServeHeldRequest() {
+    if (!FHeldRequest) {
+        FHeldRequestTimer.stop();
+        return;
+    }
+    if (!CanServeRequests()) {
+        if (!FClosed && !FHeldRequestTimer.isActive()) FHeldRequestTimer.start();
+        return;
+    }
+    FHeldRequestTimer.stop();
+    const THeldRequest request = *std::exchange(FHeldRequest, std::nullopt);
+    BringToFront(this);
+    Report(QStringLiteral("raised"));
+    if (request.Roll.isEmpty()) return;
+    // The roll list never changes while the program runs, but a name is
+    // looked up again all the same.
+    if (TRoll* roll = RollList.FindRoll(request.Roll)) RunGuarded([&] { SelectRoll(roll); });
 }
 
 void TLumoraFrm::resizeEvent(QResizeEvent* event) {
@@ -404,36 +483,33 @@ void TLumoraFrm::SetPage(TViewPage page) { Form.ViewNotebook->setCurrentIndex(in
 
 void TLumoraFrm::ViewNotebookPageChanged(int index) {
     const TViewPage page = TViewPage(index);
-    HoverThumb.Reset(-10);
-    Form.SectionLabel->SetCaption(SectionCaptionFor(page, CurrentRoll ? CurrentRoll->Name : QString(),
+    Form.SectionLabel->SetCaption(SectionCaptionFor(page, FCurrentRoll ? FCurrentRoll->Name : QString(),
                                                     ResString(TStr::RollSelection), ResString(TStr::PhotoView)));
     Form.ToolBarNoteBook->setCurrentIndex(index);
     switch (page) {
     case TViewPage::Rolls:
+        FThumbsPage->PageChanged(nullptr);
         setWindowTitle(ApplicationTitle());
         L_ReleaseSparePictureMemory();
         break;
     case TViewPage::Thumbs:
-        ActiveContainer = Form.ThumbContainer;
+        FThumbsPage->PageChanged(Form.ThumbContainer);
         setWindowTitle(ApplicationTitle());
         L_ReleaseSparePictureMemory();
         break;
     case TViewPage::FullView:
-        ActiveContainer = Form.FullViewContainer;
+        FThumbsPage->PageChanged(Form.FullViewContainer);
         CentreProgressPanel();
         break;
     }
-    Form.ItemIndexPanel->setVisible(page == TViewPage::FullView);
+    ShowComponent(Form.ItemIndexPanel, page == TViewPage::FullView);
 }
 
 void TLumoraFrm::SelectRoll(TRoll* roll) {
     if (!roll) throw EError(ResString(TStr::NoImages));
-    HoverRoll.Reset(-1);
-    if (CurrentRoll && CurrentRoll != roll) {
-        CurrentRoll->PauseThumbLoader();
-        CurrentRoll->SaveRotationsIfChanged();
-    }
-    CurrentRoll = roll;
+    FRollPage->ForgetHover();
+    if (FCurrentRoll != roll) LeaveCurrentRoll();
+    FCurrentRoll = roll;
     Report(QStringLiteral("roll ") + roll->Name);
     FFullView->SetRoll(roll);
     if (!roll->IsReady()) roll->Prepare();
@@ -449,7 +525,7 @@ void TLumoraFrm::SelectRoll(TRoll* roll) {
 }
 
 void TLumoraFrm::ThumbnailReady(TTask* task) {
-    if (!task || !CurrentRoll || task->Media->Roll != CurrentRoll) return;
+    if (!task || !FCurrentRoll || task->Media->Roll != FCurrentRoll) return;
     const int index = task->Index;
     if (index >= Form.ThumbContainer->IconCount()) return;
     if (Page() == TViewPage::Thumbs) Form.ThumbContainer->InvalidateIcon(index, false);
@@ -457,11 +533,11 @@ void TLumoraFrm::ThumbnailReady(TTask* task) {
 }
 
 void TLumoraFrm::LeaveCurrentRoll() {
-    if (!CurrentRoll) return;
-    CurrentRoll->PauseThumbLoader();
+    if (!FCurrentRoll) return;
+    FCurrentRoll->PauseThumbLoader();
     QString reason;
     // A failure here is tried again, and reported, when the program closes.
-    CurrentRoll->SaveRotationsIfChanged(&reason);
+    FCurrentRoll->SaveRotationsIfChanged(&reason);
 }
 
 // ---- clicks ------------------------------------------------------------------
@@ -490,24 +566,32 @@ void TLumoraFrm::NewRollButtonClick() {
 void TLumoraFrm::ThumbnailsButtonClick() { SetPage(TViewPage::Thumbs); }
 void TLumoraFrm::PrintButtonClick() { NotAvailableYet(int(TStr::FeaturePrinting)); }
 void TLumoraFrm::FullViewPrintButtonClick() {
-    FFullView->WaitIdle();
+    if (!WaitForFullView()) return;
     NotAvailableYet(int(TStr::FeaturePrinting));
 }
 void TLumoraFrm::RunSlideShow() {
-    if (!CurrentRoll) return;
-    CurrentRoll->PauseThumbLoader();
-    // The loader runs again after the show, also when the show fails.
+    TRoll* shown = FCurrentRoll;
+    if (!shown) return;
+    shown->PauseThumbLoader();
+    // Afterwards only the open roll's loader runs, also when the show fails.
     struct TResume {
-        TRoll* Roll;
-        ~TResume() { Roll->StartThumbLoader(); }
-    } resume{CurrentRoll};
+        TLumoraFrm* Window;
+        TRoll* Shown;
+        ~TResume() {
+            if (Window->FClosed) return;
+            if (Window->FCurrentRoll != Shown) Shown->PauseThumbLoader();
+            if (Window->FCurrentRoll) Window->FCurrentRoll->StartThumbLoader();
+            // A request held during the show is served now.
+            QTimer::singleShot(0, Window, &TLumoraFrm::ServeHeldRequest);
+        }
+    } resume{this, shown};
     TDisplayForm show;
-    show.RunShow(CurrentRoll);
+    show.RunShow(shown);
 }
 void TLumoraFrm::ThumbViewInstallButtonClick() { NotAvailableYet(int(TStr::FeatureInstall)); }
 void TLumoraFrm::ThumbViewUploadButtonClick() { NotAvailableYet(int(TStr::FeatureUpload)); }
-void TLumoraFrm::PreviousButtonClick() { FFullView->ShowPhoto(CurrentIndex - 1); }
-void TLumoraFrm::NextButtonClick() { FFullView->ShowPhoto(CurrentIndex + 1); }
+void TLumoraFrm::PreviousButtonClick() { FFullView->ShowPhoto(FFullView->CurrentIndex() - 1); }
+void TLumoraFrm::NextButtonClick() { FFullView->ShowPhoto(FFullView->CurrentIndex() + 1); }
 void TLumoraFrm::ZoomInTestClick() { FFullView->Zoom(+1); }
 void TLumoraFrm::ZoomOutButtonClick() { FFullView->Zoom(-1); }
 void TLumoraFrm::RotateLeftButtonClick() { FFullView->Rotate(-90); }
@@ -561,7 +645,7 @@ void TLumoraFrm::LogoTimerTimer() {
 
 void TLumoraFrm::FotavoLogoFrameChanged() {
     if (!Form.FotavoLogo->Active()) return;
-    if (++LogoFrames < 11) return;
+    if (++LogoFrames < LogoFramesPlayed) return;
     Form.FotavoLogo->SetActive(false);
     Form.LogoTimer->setInterval(LogoPauseMs(std::uniform_int_distribution<int>(0, 12)(FRandom)));
     LogoFrames = 0;

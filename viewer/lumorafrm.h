@@ -7,8 +7,10 @@
 #include "forms/mainform.h"
 #include "viewer/mainlogic.h"
 #include <QHash>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <random>
 
 class TFullViewPage;
@@ -29,13 +31,8 @@ public:
 
     TMainForm Form;
     TRollList RollList;
-    TRoll* CurrentRoll = nullptr;
-    int CurrentIndex = -1;
-    TMedia* CurrentPhoto = nullptr;
     QString PictureDir;
     THvAnimatedImage* HoverButton = nullptr;
-    THoverTracker HoverThumb{-9};
-    THoverTracker HoverRoll{0};
     int LogoFrames = 0;
     bool MultiRoll = false;
     bool IdleDone = false;
@@ -43,8 +40,10 @@ public:
     // The create handler found no picture folder and told the user; the
     // program ends without showing the window.
     bool Terminated = false;
-    TIconContainer* ActiveContainer = nullptr;
 
+    // The roll shown on the thumbnails page and in the full view; none
+    // before the first is chosen and after the window closed.
+    TRoll* CurrentRoll() const { return FCurrentRoll; }
     // Shows a roll's thumbnails (page 1); raises "Unable to find any images."
     // for none.
     void SelectRoll(TRoll* roll);
@@ -52,7 +51,24 @@ public:
     TViewPage Page() const;
     // Loads the skins of a start-up stage (1: the page shown first, 2: the rest).
     void SkinStage(int stage);
+    TRollPage& RollPage() const { return *FRollPage; }
+    TThumbsPage& ThumbsPage() const { return *FThumbsPage; }
     TFullViewPage& FullViewPage() const { return *FFullView; }
+    // Waits for the full view's load to end, letting no user input through;
+    // false when the window was closed meanwhile (it closes once the wait
+    // is over) or the loader gave up.
+    bool WaitForFullView();
+
+    // What another copy of the program asks for (the single-instance
+    // guard's handlers): the window raised, and the named roll opened.
+    // While a modal loop runs (the slideshow, a message box, a wait of the
+    // window's own) only the last request is kept, and served once it ends.
+    void InstanceShowRequest();
+    // False when Name names no roll.
+    bool InstanceRollRequest(const QString& name);
+    bool InstanceRequestHeld() const { return FHeldRequest.has_value(); }
+    // How often a held request looks whether it can be served.
+    static constexpr int HeldRequestCheckMs = 100;
     // The linked header of a toolbar button, or none.
     THalvornBmpButton* HeaderOf(THvAnimatedImage* button) const { return FHeaders.value(button); }
 
@@ -84,6 +100,8 @@ public:
     void QuitButtonTimerTimer();
     void LogoTimerTimer();
     void FotavoLogoFrameChanged();
+    // Whether the mouse is over Widget, its edges counted as inside.
+    static bool CursorInside(const QWidget* widget);
 
 signals:
     // The first-idle stage has run (tests wait for it).
@@ -107,17 +125,35 @@ private:
     void CentreProgressPanel();
     // A feature whose window is not built yet: says so.
     void NotAvailableYet(int featureText);
-    // The user leaves the roll shown: its changed rotations are written.
+    // The user leaves the roll shown: its loader pauses and its changed
+    // rotations are written.
     void LeaveCurrentRoll();
     void CloseWindow();
+    // A component the disc did not hide is shown or hidden.
+    static void ShowComponent(QWidget* component, bool visible);
+    // Requests of other copies: served now when no modal loop runs, else held.
+    struct THeldRequest {
+        QString Roll;  // empty: the window raised only
+    };
+    void HoldOrServe(const THeldRequest& request);
+    bool CanServeRequests() const;
+    void ServeHeldRequest();
+    // The window reports what it does on its standard output (LUMORA_REPORT).
+    void ReportFirstPaint();
 
     std::unique_ptr<TRollPage> FRollPage;
     std::unique_ptr<TThumbsPage> FThumbsPage;
     std::unique_ptr<TFullViewPage> FFullView;
     QHash<THvAnimatedImage*, THalvornBmpButton*> FHeaders;
     std::mt19937 FRandom;
+    TRoll* FCurrentRoll = nullptr;
     bool FShown = false;
     bool FClosed = false;
+    // Waits of the window's own that let events run (WaitForFullView).
+    int FWaiting = 0;
+    bool FCloseDeferred = false;
+    std::optional<THeldRequest> FHeldRequest;
+    QTimer FHeldRequestTimer;
 };
 
 // Runs Step; an error it raises is shown in the standard error box, and the

@@ -43,6 +43,7 @@ private:
     int FIndex;
 };
 
-// The brand logo's pause after playing its frames: 10 to 22 seconds, from a
-// whole number 0..12 drawn at random.
+// The brand logo plays this many frames, then pauses for 10 to 22 seconds,
+// from a whole number 0..12 drawn at random.
+constexpr int LogoFramesPlayed = 11;
 int LogoPauseMs(int randomZeroToTwelve);

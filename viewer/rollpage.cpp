@@ -18,7 +18,7 @@ void TRollPage::RollContainerResize() {
 
 void TRollPage::RollContainerIconDraw(int index, QPainter& canvas, const QRect& rect) {
     if (index < 0 || index >= W.RollList.Count()) return;
-    const QImage picture = index == W.HoverRoll.Index() ? FilmCanImageHilight() : FilmcanImage();
+    const QImage picture = index == FHoverRoll.Index() ? FilmCanImageHilight() : FilmcanImage();
     canvas.drawImage(rect.left() + (rect.width() - picture.width()) / 2, rect.top(), picture);
     QRect text = rect;
     text.setTop(rect.top() + picture.height() + 10);
@@ -33,8 +33,8 @@ void TRollPage::RollContainerIconDraw(int index, QPainter& canvas, const QRect& 
 void TRollPage::RollContainerMouseMove(QMouseEvent* event) {
     TIconContainer& c = *W.Form.RollContainer;
     const int index = c.HitTest(int(event->position().x()), int(event->position().y()));
-    const int old = W.HoverRoll.Index();
-    W.HoverRoll.Reset(index);
+    const int old = FHoverRoll.Index();
+    FHoverRoll.Reset(index);
     if (index >= 0) c.InvalidateIcon(index, false);
     if (old >= 0 && old < c.IconCount() && old != index) c.InvalidateIcon(old, false);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The roll page: one film can per roll, centred rows, the hovered can lit.
+#include "viewer/mainlogic.h"
 #include <QRect>
 #include <QString>
 
@@ -14,8 +15,12 @@ public:
     void RollContainerResize();
     void RollContainerIconDraw(int index, QPainter& canvas, const QRect& rect);
     void RollContainerMouseMove(QMouseEvent* event);
+    // The film can under the mouse, lit; forgotten when the page changes.
+    const THoverTracker& HoverRoll() const { return FHoverRoll; }
+    void ForgetHover() { FHoverRoll.Reset(-1); }
 
 private:
+    THoverTracker FHoverRoll{0};
     TLumoraFrm& W;
 };
 

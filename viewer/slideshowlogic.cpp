@@ -20,3 +20,7 @@ QRect SlideRect(QSize photo, QSize area, bool collage, const TSlideRandom& rando
     }
     return rect;
 }
+
+int SlideDelayMs(int ssInterval) {
+    return std::clamp(ssInterval, MinSlideSeconds, MaxSlideSeconds) * 1000 + SlideStartMs;
+}

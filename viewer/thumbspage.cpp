@@ -9,16 +9,16 @@
 
 void TThumbsPage::ThumbContainerIconDraw(TIconContainer* sender, int index, QPainter& canvas,
                                          const QRect& rect) {
-    TRoll* roll = W.CurrentRoll;
+    TRoll* roll = W.CurrentRoll();
     if (!roll || index < 0 || index >= roll->Count()) return;
     TMedia* photo = roll->Items(index);
-    const bool hovered = index == W.HoverThumb.Index() && photo->HasThumbnail();
+    const bool hovered = index == FHoverThumb.Index() && photo->HasThumbnail();
     QRect r = rect;
     if (sender->Selector().IsSelected(index)) canvas.fillRect(r, MainFormColors::Navy());
-    const int inset = sender == W.Form.FullViewContainer ? 4 : 1;
+    const int inset = sender == W.Form.FullViewContainer ? FilmstripInset : GridInset;
     r.adjust(inset, inset, -inset, -inset);
     if (hovered) canvas.fillRect(r, MainFormColors::Hover());
-    r.adjust(2, 2, -2, -2);
+    r.adjust(HoverFrame, HoverFrame, -HoverFrame, -HoverFrame);
     photo->DrawThumbnail(canvas, r);
 }
 
@@ -28,25 +28,27 @@ void TThumbsPage::ThumbContainerMouseMove(QMouseEvent* event) {
 }
 
 void TThumbsPage::HoverAt(QPoint point) {
-    TIconContainer* active = W.ActiveContainer;
+    TIconContainer* active = FActive;
     if (!active) return;
     const bool inside = active->viewport()->rect().contains(point);
     const int index = inside ? active->HitTest(point.x(), point.y()) : -1;
-    for (int changed : W.HoverThumb.MoveTo(index))
+    for (int changed : FHoverThumb.MoveTo(index))
         if (changed < active->IconCount()) active->InvalidateIcon(changed, false);
 }
 
 void TThumbsPage::ThumbHilightTimerTimer() {
-    TIconContainer* active = W.ActiveContainer;
+    TIconContainer* active = FActive;
     if (!active) {
         W.Form.ThumbHilightTimer->stop();
         return;
     }
-    // Edges count as inside.
-    const QPoint at = active->viewport()->mapFromGlobal(QCursor::pos());
-    const QWidget* area = active->viewport();
-    if (at.x() < 0 || at.y() < 0 || at.x() > area->width() || at.y() > area->height()) {
-        HoverAt(at);
+    if (!TLumoraFrm::CursorInside(active->viewport())) {
+        HoverAt(active->viewport()->mapFromGlobal(QCursor::pos()));
         W.Form.ThumbHilightTimer->stop();
     }
+}
+
+void TThumbsPage::PageChanged(TIconContainer* active) {
+    FActive = active;
+    FHoverThumb.Reset(-10);
 }

@@ -2,6 +2,9 @@
 // script through the meta-object system, hidden components, resource
 // libraries and the message formatter.
 #include "shell/customize.h"
+#include "shell/application.h"
+#include "shell/messages.h"
+#include "env_guard.h"
 #include "shell/startup.h"
 #include "shell/tracelog.h"
 #include "suite/xres/xres.h"
@@ -96,6 +99,32 @@ TEST_F(Customization, WorkingCopyIsPrivateReadInsteadOfTheDiscFileAndRemoved) {
     ShutdownCustomization();
     EXPECT_FALSE(QFileInfo::exists(folder));
     EXPECT_TRUE(QFileInfo::exists(disc)) << "the file beside the program is never deleted";
+}
+
+TEST_F(Customization, WithoutAPrivateFolderTheProgramRunsUncustomized) {
+    Temp.Write("custom.ini", "[Substitutions]\nPhotos=Pictures\n[Application]\n__Caption=ChangeText Lab\n");
+    // The temporary folder is a file: no private folder can be made in it.
+    const TEnvGuard tmp("TMPDIR", QFile::encodeName(Temp.Write("not-a-folder", "x")));
+    TTraceCapture trace;
+    EXPECT_FALSE(LoadCustomFile());
+    ASSERT_NE(CustomIni(), nullptr);
+    EXPECT_TRUE(CustomWorkingCopy().isEmpty());
+    EXPECT_EQ(Substitute("Photos"), "Photos");
+    EXPECT_EQ(GetAppTitle(), "");
+    EXPECT_TRUE(trace.Text().contains("running without customization")) << trace.Text().toStdString();
+}
+
+TEST(StartupFailed, SaysItInTheErrorBoxUnlessTheProgramOnlyPrints) {
+    for (const bool showBox : {true, false}) {
+        QStringList boxes;
+        SetMessageBoxRecorder([&](const TMessageBoxRequest& request) {
+            boxes << request.Text;
+            return QMessageBox::Ok;
+        });
+        EXPECT_EQ(TLumoraApplication::StartupFailed("Can't read the disc", showBox), 1);
+        SetMessageBoxRecorder(nullptr);
+        EXPECT_EQ(boxes, showBox ? QStringList{"Can't read the disc"} : QStringList{}) << showBox;
+    }
 }
 
 TEST_F(Customization, WithoutTheFileEveryReadGivesItsDefault) {

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QTest>
 #include <QRegion>
+#include <climits>
 #include <deque>
 #include <random>
 
@@ -30,7 +31,7 @@ protected:
     // A roll of Frames photos, opened in the main window.
     TRoll* OpenRoll(int frames, const QString& sizes = "Tiny,Medium") {
         TLumoraFrm& w = Start(MakeDisc(1, {}, sizes, frames));
-        return w.CurrentRoll;
+        return w.CurrentRoll();
     }
     // A show of Roll in a window of Size, not yet started.
     std::unique_ptr<TDisplayForm> MakeShow(TRoll* roll, bool collage, QSize size = QSize(800, 600)) {
@@ -54,6 +55,16 @@ protected:
 };
 
 } // namespace
+
+TEST(SlideDelayMs, TheIntervalIsKeptToOneSecondToAnHour) {
+    const struct {
+        int Seconds, Ms;
+    } cases[] = {
+        {1, 1100},       {5, 5100},          {0, 1100},       {-3, 1100},
+        {INT_MIN, 1100}, {3600, 3600100},    {3601, 3600100}, {INT_MAX, 3600100},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SlideDelayMs(c.Seconds), c.Ms) << c.Seconds;
+}
 
 TEST(SlideRect, HalvesUntilItFitsThenCentresOrScatters) {
     std::deque<int> answers;

@@ -9,8 +9,10 @@
 #include "viewer/iconcontainer.h"
 #include "viewer/windowfixture.h"
 #include "platform/paths.h"
+#include "shell/customize.h"
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -39,8 +41,8 @@ TEST_F(FullViewTest, APhotoOpensFittedWithItsCounterAndCaption) {
     EXPECT_TRUE(w.Form.FullViewPanel->isVisible());
     EXPECT_FALSE(w.Form.ProgressPanel->isVisible());
     EXPECT_EQ(w.Form.ItemIndexLabel->Caption(), "Image 1 of 4");
-    EXPECT_TRUE(w.windowTitle().endsWith(" - " + w.CurrentPhoto->FullPath()));
-    EXPECT_EQ(w.CurrentPhoto->Level, 4);  // Medium, the first view size
+    EXPECT_TRUE(w.windowTitle().endsWith(" - " + w.FullViewPage().CurrentPhoto()->FullPath()));
+    EXPECT_EQ(w.FullViewPage().CurrentPhoto()->Level, 4);  // Medium, the first view size
     EXPECT_FALSE(w.Form.PreviousButton->Enabled());
     EXPECT_TRUE(w.Form.NextButton->Enabled());
     EXPECT_TRUE(w.Form.FullViewContainer->Selector().IsSelected(0));
@@ -50,7 +52,7 @@ TEST_F(FullViewTest, APhotoOpensFittedWithItsCounterAndCaption) {
 
 TEST_F(FullViewTest, ZoomingStepsThroughTheSizesThenStretchesTwiceEachWay) {
     TLumoraFrm& w = Open("Small,Large");
-    TMedia* photo = w.CurrentPhoto;
+    TMedia* photo = w.FullViewPage().CurrentPhoto();
     ASSERT_EQ(photo->Level, 5);  // no Medium: Large is the view size
     const QSize fitted = ViewSize();
     // Two stretch steps above the largest size, then the button is off.
@@ -85,11 +87,11 @@ TEST_F(FullViewTest, TurningLeftThenRightSwapsTheViewTwiceAndRemembers) {
     const QSize fitted = ViewSize();
     w.RotateLeftButtonClick();
     EXPECT_EQ(ViewSize(), fitted.transposed());
-    EXPECT_EQ(w.CurrentPhoto->Rotation, -90);
+    EXPECT_EQ(w.FullViewPage().CurrentPhoto()->Rotation, -90);
     SaveScreenshot(w, "full-view-rotated");
     w.RotateRightButtonClick();
     EXPECT_EQ(ViewSize(), fitted);
-    EXPECT_EQ(w.CurrentPhoto->Rotation, 0);
+    EXPECT_EQ(w.FullViewPage().CurrentPhoto()->Rotation, 0);
 }
 
 TEST_F(FullViewTest, ATurnIsThereAfterARestart) {
@@ -107,8 +109,8 @@ TEST_F(FullViewTest, ATurnIsThereAfterARestart) {
     CloseRotationFile();
     ResetRollThumbCache();
     TLumoraFrm& w = Start(appDir);
-    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll->Loader; }));
-    TMedia* photo = w.CurrentRoll->Items(2);
+    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll()->Loader; }));
+    TMedia* photo = w.CurrentRoll()->Items(2);
     EXPECT_EQ(photo->Rotation, 90);
     ASSERT_TRUE(photo->HasThumbnail());
     w.ThumbContainerIconClick(2);
@@ -138,7 +140,7 @@ TEST_F(FullViewTest, ALargePhotoOpensReducedAndIsReadWholeWhenMoreIsShown) {
     TLumoraFrm& w = Open("Tiny,ExLarge", 2);
     const TIEBitmapGraphic& picture = w.Form.FullView->Picture();
     const auto pictureSize = [&] { return QSize(picture.Width(), picture.Height()); };
-    ASSERT_EQ(w.CurrentPhoto->Level, 6);
+    ASSERT_EQ(w.FullViewPage().CurrentPhoto()->Level, 6);
     EXPECT_EQ(pictureSize(), QSize(1536, 1024));
     EXPECT_EQ(picture.SourceSize(), QSize(3072, 2048));
     EXPECT_EQ(ViewSize(), TFullViewGeometry::FitImage({3072, 2048}, w.Form.FullViewPanel->size()).size());
@@ -167,27 +169,27 @@ TEST_F(FullViewTest, QuickNextClicksDeliverOnlyTheLastPhoto) {
     ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
     QTest::qWait(300);
     EXPECT_EQ(Page->Deliveries, before + 1);
-    EXPECT_EQ(w.CurrentIndex, 5);
+    EXPECT_EQ(w.FullViewPage().CurrentIndex(), 5);
     EXPECT_EQ(w.Form.ItemIndexLabel->Caption(), "Image 6 of 8");
 }
 
 TEST_F(FullViewTest, AnUnreadablePhotoKeepsThePictureButMovesOn) {
     TLumoraFrm& w = Open("Tiny,Medium");
     const qint64 serial = w.Form.FullView->Picture().Bitmap()->SerialNumber();
-    QFile::resize(w.CurrentRoll->Items(1)->FullPath(), 0);
+    QFile::resize(w.CurrentRoll()->Items(1)->FullPath(), 0);
     const int before = Page->Deliveries;
     w.NextButtonClick();
     ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
     EXPECT_EQ(w.Form.FullView->Picture().Bitmap()->SerialNumber(), serial);
     EXPECT_EQ(w.Form.ItemIndexLabel->Caption(), "Image 2 of 4");
     EXPECT_TRUE(w.Form.FullViewContainer->Selector().IsSelected(1));
-    EXPECT_TRUE(w.windowTitle().endsWith(w.CurrentRoll->Items(1)->FullPath()));
+    EXPECT_TRUE(w.windowTitle().endsWith(w.CurrentRoll()->Items(1)->FullPath()));
     EXPECT_FALSE(w.Form.ProgressPanel->isVisible());
 }
 
 TEST_F(FullViewTest, ADamagedPhotoIsShownWithItsWarning) {
     TLumoraFrm& w = Open("Tiny,Medium");
-    const QString path = w.CurrentRoll->Items(1)->FullPath();
+    const QString path = w.CurrentRoll()->Items(1)->FullPath();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray whole = file.readAll();
@@ -197,8 +199,53 @@ TEST_F(FullViewTest, ADamagedPhotoIsShownWithItsWarning) {
     w.NextButtonClick();
     ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
     EXPECT_EQ(ViewSize(), QSize(768, 512));
-    EXPECT_TRUE(w.Form.WarningLabel->isVisible());
-    EXPECT_TRUE(w.Form.WarningLabel->text().contains("Premature end")) << w.Form.WarningLabel->text().toStdString();
+    QLabel& line = *w.Form.WarningLabel;
+    EXPECT_TRUE(line.isVisible());
+    EXPECT_TRUE(line.text().contains("Premature end")) << line.text().toStdString();
+    EXPECT_EQ(line.toolTip(), Page->Warning());
+    // A warning longer than the bar is cut to it, whole in the tooltip, and
+    // cut again when the window narrows.
+    const QString longWarning = Page->Warning() + QString(" and then some more").repeated(40);
+    Page->SetWarning(longWarning);
+    for (const int width : {1200, 800}) {
+        w.resize(width, 800);
+        EXPECT_LE(line.fontMetrics().horizontalAdvance(line.text()), line.width()) << width;
+        EXPECT_TRUE(line.text().endsWith(QChar(0x2026))) << width;
+        EXPECT_EQ(line.toolTip(), longWarning);
+    }
+    Page->SetWarning(QString());
+    EXPECT_FALSE(line.isVisible());
+}
+
+TEST_F(FullViewTest, APictureArrivingAfterTheUserLeftTheFullViewIsNotShown) {
+    TLumoraFrm& w = Open("Tiny,Medium,ExLarge", 4);
+    const QString title = w.windowTitle();
+    ASSERT_TRUE(title.contains(" - "));
+    const int before = Page->Deliveries;
+    w.NextButtonClick();
+    w.ThumbnailsButtonClick();   // before the next photo arrives
+    ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
+    EXPECT_EQ(w.Page(), TViewPage::Thumbs);
+    EXPECT_EQ(w.windowTitle(), ApplicationTitle());
+    EXPECT_FALSE(w.Form.ProgressPanel->isVisible());
+}
+
+// A close while the window waits for the full view's load (as printing the
+// shown photo does) comes once the wait is over, never under it.
+TEST_F(FullViewTest, ACloseDuringTheWaitForTheLoadComesAfterIt) {
+    TLumoraFrm& w = Open("Tiny,Medium,ExLarge", 4);
+    w.NextButtonClick();
+    bool closedDuringWait = false;
+    QTimer::singleShot(0, &w, [&] {
+        w.close();
+        closedDuringWait = !w.isVisible();
+    });
+    EXPECT_FALSE(w.WaitForFullView());
+    EXPECT_FALSE(closedDuringWait);
+    EXPECT_NE(Page->Loader(), nullptr);
+    EXPECT_TRUE(WaitFor([&] { return !w.isVisible(); }));
+    EXPECT_EQ(Page->Loader(), nullptr);
+    EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join('|').toStdString();
 }
 
 TEST_F(FullViewTest, KeysStepZoomAndGoBack) {
@@ -207,11 +254,11 @@ TEST_F(FullViewTest, KeysStepZoomAndGoBack) {
     int before = Page->Deliveries;
     QTest::keyClick(panel, Qt::Key_End);
     ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
-    EXPECT_EQ(w.CurrentIndex, 3);
+    EXPECT_EQ(w.FullViewPage().CurrentIndex(), 3);
     before = Page->Deliveries;
     QTest::keyClick(panel, Qt::Key_PageUp);
     ASSERT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
-    EXPECT_EQ(w.CurrentIndex, 2);
+    EXPECT_EQ(w.FullViewPage().CurrentIndex(), 2);
     const QSize fitted = ViewSize();
     QTest::keyClick(panel, Qt::Key_Plus);
     EXPECT_EQ(ViewSize(), fitted * 2);

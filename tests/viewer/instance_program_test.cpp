@@ -73,6 +73,15 @@ TEST_F(InstanceProgramTest, ASecondCopyHandsOverAndEndsAtOnce) {
     EXPECT_TRUE(WaitForReport(first, "roll Garden", 3000));
 }
 
+// A disc of one roll opens on that roll's thumbnails; its first painted
+// page is said as the roll page's is (the start-up benchmark waits for it).
+TEST_F(InstanceProgramTest, TheFirstPaintedPageIsSaidWhicheverPageItIs) {
+    MakeDisc(1);
+    QProcess& copy = StartCopy({});
+    EXPECT_TRUE(WaitForReport(copy, "first page painted"));
+    EXPECT_EQ(Said[&copy].count("first page painted"), 1);
+}
+
 TEST_F(InstanceProgramTest, WithoutTheOptionCopiesRunSideBySide) {
     QProcess& first = StartCopy({"I"});
     ASSERT_TRUE(WaitForReport(first, "first page painted"));

@@ -14,10 +14,14 @@
 #include "support/screenshots.h"
 #include "viewer/halvornbmpbutton.h"
 #include "viewer/iconcontainer.h"
+#include "viewer/fullviewpage.h"
+#include "viewer/thumbspage.h"
 #include "viewer/lumorafrm.h"
 #include "viewer/windowfixture.h"
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDialog>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -41,15 +45,15 @@ TEST_F(LumoraFrmTest, SeveralRollsOpenOnTheRollPage) {
 TEST_F(LumoraFrmTest, OneRollOpensOnItsThumbnailsWithTheToolbarClosedUp) {
     TLumoraFrm& w = Start(MakeDisc(1));
     EXPECT_EQ(w.Page(), TViewPage::Thumbs);
-    ASSERT_NE(w.CurrentRoll, nullptr);
-    EXPECT_EQ(w.Form.SectionLabel->Caption(), w.CurrentRoll->Name);
+    ASSERT_NE(w.CurrentRoll(), nullptr);
+    EXPECT_EQ(w.Form.SectionLabel->Caption(), w.CurrentRoll()->Name);
     EXPECT_FALSE(Visible(w.Form.ThumbViewRollButton));
     const QList<int> places = ToolBarSlots();
     EXPECT_EQ(w.Form.ThumbViewPrintButton->y(), places[0]);
     EXPECT_EQ(w.Form.ThumbViewSlideshowButton->y(), places[1]);
     EXPECT_EQ(w.Form.ThumbViewInstallButton->y(), places[2]);
     EXPECT_EQ(w.Form.ThumbViewUploadButton->y(), places[3]);
-    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll->Loader; }));
+    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll()->Loader; }));
     QTest::qWait(50);
     SaveScreenshot(w, "main-window-thumbnails-page");
 }
@@ -61,8 +65,8 @@ TEST_F(LumoraFrmTest, TheRollArgumentOpensThatRollWhateverItsCase) {
         SCOPED_TRACE(arg.toStdString());
         TLumoraFrm& w = Start(appDir, {arg});
         EXPECT_EQ(w.Page(), TViewPage::Thumbs);
-        ASSERT_NE(w.CurrentRoll, nullptr);
-        EXPECT_EQ(w.CurrentRoll->Name, second);
+        ASSERT_NE(w.CurrentRoll(), nullptr);
+        EXPECT_EQ(w.CurrentRoll()->Name, second);
         Window.reset();
         ResetAppState();
     }
@@ -129,8 +133,8 @@ TEST_F(LumoraFrmTest, TheRollGridCentresUpToFiveCansARow) {
 TEST_F(LumoraFrmTest, AHoveredThumbnailGetsItsYellowFrameOnlyOnceItHasOne) {
     TLumoraFrm& w = Start(MakeDisc(1));
     TIconContainer& thumbs = *w.Form.ThumbContainer;
-    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll->Loader; }));
-    TMedia* photo = w.CurrentRoll->Items(1);
+    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll()->Loader; }));
+    TMedia* photo = w.CurrentRoll()->Items(1);
     const QRect icon = thumbs.IconRect(1);
     const QPoint centre = icon.center();
     const auto frameIsYellow = [&] {
@@ -140,7 +144,7 @@ TEST_F(LumoraFrmTest, AHoveredThumbnailGetsItsYellowFrameOnlyOnceItHasOne) {
     std::unique_ptr<TThumbnail> kept = std::move(photo->Thumbnail);
     photo->FreeThumbnail();
     QTest::mouseMove(thumbs.viewport(), centre);
-    EXPECT_EQ(w.HoverThumb.Index(), 1);
+    EXPECT_EQ(w.ThumbsPage().HoverThumb().Index(), 1);
     EXPECT_FALSE(frameIsYellow());
     photo->SetThumbnail(std::move(kept));
     QTest::mouseMove(thumbs.viewport(), centre + QPoint(1, 1));
@@ -148,7 +152,7 @@ TEST_F(LumoraFrmTest, AHoveredThumbnailGetsItsYellowFrameOnlyOnceItHasOne) {
     SaveScreenshot(w, "main-window-thumbnail-hover");
     // The mouse leaves the grid: the highlight goes within the timer's step.
     QCursor::setPos(w.mapToGlobal(QPoint(5, 5)));
-    EXPECT_TRUE(WaitFor([&] { return w.HoverThumb.Index() < 0; }, 500));
+    EXPECT_TRUE(WaitFor([&] { return w.ThumbsPage().HoverThumb().Index() < 0; }, 500));
     EXPECT_FALSE(frameIsYellow());
 }
 
@@ -185,14 +189,14 @@ TEST_F(LumoraFrmTest, TheLogoPlaysElevenFramesThenWaitsTenToTwentyTwoSeconds) {
 TEST_F(LumoraFrmTest, ThumbnailReadyRepaintsOnlyTheContainerOfThePageShown) {
     TLumoraFrm& w = Start(MakeDisc(2));
     w.SelectRoll(w.RollList.Items(0));
-    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll->Loader; }));
+    ASSERT_TRUE(WaitFor([&] { return !w.CurrentRoll()->Loader; }));
     QTest::qWait(30);
     int thumbPaints = 0, stripPaints = 0;
     QObject::connect(w.Form.ThumbContainer, &TIconContainer::OnIconDraw,
                      [&](TIconContainer*, int, QPainter*, const QRect&) { ++thumbPaints; });
     QObject::connect(w.Form.FullViewContainer, &TIconContainer::OnIconDraw,
                      [&](TIconContainer*, int, QPainter*, const QRect&) { ++stripPaints; });
-    TTask task(w.CurrentRoll->Items(2), 2);
+    TTask task(w.CurrentRoll()->Items(2), 2);
     w.ThumbnailReady(&task);
     QTest::qWait(30);
     EXPECT_GT(thumbPaints, 0);
@@ -212,4 +216,120 @@ TEST_F(LumoraFrmTest, FeaturesStillToComeSaySo) {
     w.ThumbViewInstallButtonClick();
     ASSERT_EQ(Boxes.size(), 2);
     EXPECT_TRUE(Boxes[0].startsWith("Printing is not available yet")) << Boxes[0].toStdString();
+}
+
+TEST_F(LumoraFrmTest, TheRollContainerKeepsItsDesignedTopMargin) {
+    TLumoraFrm& w = Start(MakeDisc(3));
+    TIconContainer& rolls = *w.Form.RollContainer;
+    EXPECT_EQ(rolls.IconMargin(), 10);
+    EXPECT_EQ(rolls.IconTopMargin(), 40);
+    EXPECT_EQ(rolls.IconRect(0).top(), 40 + rolls.IconVertGap() / 2);
+}
+
+// A disc's custom.ini run against the real window: texts substituted and
+// re-captioned, a picture changed (and the component resized to it), and
+// components hidden for good, whichever page the window shows.
+TEST_F(LumoraFrmTest, ACustomizedWindowKeepsWhatTheDiscHid) {
+    const QString appDir = MakeDisc(3);
+    QImage brand(24, 17, QImage::Format_RGB32);
+    brand.fill(QColor(200, 40, 40));
+    ASSERT_TRUE(brand.save(appDir + "brand.png"));
+    QImage extra(60, 40, QImage::Format_RGB32);
+    extra.fill(Qt::green);
+    ASSERT_TRUE(extra.save(appDir + "Extra.bmp"));
+    Disc.Write("disc/Viewer/LMR/custom.ini",
+               "[Substitutions]\nRoll=Film\n"
+               "[Application]\n__Caption=ChangeText Sunny Lab\n"
+               "[LumoraFrm]\n"
+               "ClickRollLabel=ChangeCaption Pick a roll of your holiday\n"
+               "QuitButton.PictureUp=ChangeImage brand.png Adjust\n"
+               "[LumoraFrm.Hidden]\n"
+               "InstallButton=1\nThumbViewInstallButton=1\nMainMenuBtn=1\nExtraBranding=1\nItemIndexPanel=1\n");
+    TLumoraFrm& w = Start(appDir, {"I"});
+    TMainForm& f = w.Form;
+    EXPECT_EQ(f.ClickRollLabel->Caption(), "Pick a film of your holiday");
+    EXPECT_EQ(f.SectionLabel->Caption(), "Film Selection");
+    EXPECT_EQ(w.windowTitle(), "Sunny Lab");
+    EXPECT_EQ(f.QuitButton->size(), brand.size());
+    EXPECT_EQ(f.QuitButton->PictureUp().pixelColor(5, 5), QColor(200, 40, 40));
+    SaveScreenshot(w, "main-window-customized");
+
+    const QList<QWidget*> hidden = {f.InstallButton, f.ThumbViewInstallButton, f.MainMenuBtn, f.ExtraBranding,
+                                    f.ItemIndexPanel};
+    const auto noneShows = [&](const char* where) {
+        for (QWidget* component : hidden)
+            EXPECT_FALSE(Visible(component)) << component->objectName().toStdString() << " on " << where;
+    };
+    noneShows("the roll page");
+    w.SelectRoll(w.RollList.Items(0));
+    noneShows("the thumbnails page");
+    // The upload button closes up into the hidden install button's place.
+    EXPECT_EQ(f.ThumbViewUploadButton->y(), ToolBarSlots()[3]);
+    EXPECT_EQ(f.UploadDisabled->y(), ToolBarSlots()[3]);
+    const int before = w.FullViewPage().Deliveries;
+    w.ThumbContainerIconClick(1);
+    ASSERT_TRUE(WaitFor([&] { return w.FullViewPage().Deliveries > before; }));
+    noneShows("the full view");
+    w.ThumbnailsButtonClick();
+    w.NewRollButtonClick();
+    noneShows("the roll page again");
+}
+
+// Another copy's request inside a modal loop waits for the loop to end, and
+// only the last one is served; after a slideshow only the open roll's
+// loader runs.
+TEST_F(LumoraFrmTest, RequestsOfAnotherCopyWaitUntilNoModalLoopRuns) {
+    TLumoraFrm& w = Start(MakeDisc(3, {}, "Tiny,Medium", 12));
+    const QStringList names = RollNames();
+    TRoll* first = w.RollList.Items(0);
+    w.SelectRoll(first);
+    EXPECT_FALSE(w.InstanceRollRequest("Nowhere"));
+
+    struct TCase {
+        const char* Loop;
+        std::function<void()> Run;   // runs the modal loop; Stop ends it
+        std::function<void()> Stop;
+    };
+    QDialog box(&w);
+    box.setModal(true);
+    const TCase cases[] = {
+        {"a modal dialog", [&] { box.exec(); }, [&] { box.accept(); }},
+        {"the slideshow", [&] { w.RunSlideShow(); },
+         [&] {
+             if (QWidget* show = QApplication::activeModalWidget())
+                 QTest::keyClick(show, Qt::Key_Space);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Loop);
+        w.SelectRoll(first);
+        TRoll* before = w.CurrentRoll();
+        bool checked = false;
+        QTimer::singleShot(50, &w, [&] {
+            EXPECT_TRUE(w.InstanceRollRequest(names[1]));
+            w.InstanceShowRequest();
+            EXPECT_TRUE(w.InstanceRollRequest(names[2]));  // the last one wins
+            // Held across several of the window's checks.
+            QTimer::singleShot(3 * TLumoraFrm::HeldRequestCheckMs, &w, [&] {
+                EXPECT_TRUE(w.InstanceRequestHeld());
+                EXPECT_EQ(w.CurrentRoll(), before);
+                checked = true;
+                c.Stop();
+            });
+        });
+        c.Run();
+        EXPECT_TRUE(checked);
+        ASSERT_TRUE(WaitFor([&] { return !w.InstanceRequestHeld(); }));
+        EXPECT_EQ(w.CurrentRoll()->Name, names[2]);
+        for (int i = 0; i < w.RollList.Count(); ++i) {
+            TRoll* roll = w.RollList.Items(i);
+            if (roll != w.CurrentRoll() && roll->Loader && !roll->Loader->Finished()) {
+                EXPECT_TRUE(roll->Loader->Paused()) << roll->Name.toStdString();
+            }
+        }
+    }
+    // Outside a modal loop a request is served at once.
+    w.InstanceRollRequest(names[0]);
+    EXPECT_FALSE(w.InstanceRequestHeld());
+    EXPECT_EQ(w.CurrentRoll(), first);
 }

@@ -1,17 +1,18 @@
 // The default skin of this build, read through the skin access and shown by
-// the widgets that use it: every resource of the table in every state, and a
-// mock-up of the main window's header and toolbars. The sheet goes to
+// the widgets that use it: every resource of the table in every state, and
+// the real main window's pages. The sheet goes to
 // <build>/screenshots/skin-sheet.png for people to judge.
 #include "imaging/animatedimage.h"
 #include "shell/skin.h"
 #include "shell/startup.h"
 #include "viewer/filmcans.h"
 #include "viewer/halvornbmpbutton.h"
+#include "viewer/iconcontainer.h"
+#include "viewer/fullviewpage.h"
+#include "viewer/windowfixture.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
-#include <QPainterPath>
 #include <QPainter>
 #include <gtest/gtest.h>
 #include <functional>
@@ -19,7 +20,6 @@
 namespace {
 
 const QColor HeaderBlue(0, 51, 153);
-const QColor SectionBlue(0, 153, 255);
 
 QString BuildFolder() {
     const QString folder = qEnvironmentVariableIsEmpty("LUMORA_BUILD_DIR")
@@ -62,24 +62,53 @@ double Difference(const QImage& a, const QImage& b) {
     return double(differ) / (a.width() * a.height());
 }
 
-class SkinSheet : public ::testing::Test {
+QImage Grab(QWidget& w) { return w.grab().toImage(); }
+
+class SkinSheet : public TWindowFixture {
 protected:
     void SetUp() override {
+        TWindowFixture::SetUp();
+        UseBuildSkin();
+    }
+    void UseBuildSkin() {
         CloseSkin();
         AppState().AppDir = BuildFolder();
         ASSERT_FALSE(SkinFileName(XLumResGroup).isEmpty()) << "no skin files in " << BuildFolder().toStdString();
         ASSERT_FALSE(SkinFileName(CustomGroup).isEmpty());
     }
-    void TearDown() override {
-        CloseSkin();
+    // The real main window on a disc of six rolls, in the states a person
+    // sees: the roll page with the second roll under the mouse, the
+    // thumbnails page with the slideshow button under it, the full view
+    // with next under it and previous disabled.
+    QList<QImage> MainWindowPages() {
+        TLumoraFrm& w = Start(MakeDisc(6, {}, "Tiny,Medium", 12), {}, QSize(760, 600));
+        QList<QImage> pages;
+        TIconContainer& rolls = *w.Form.RollContainer;
+        QTest::mouseMove(rolls.viewport(), rolls.IconRect(1).center());
+        pages << Grab(w);
+        // The second roll: make-disc gives the first one its Tiny photos only.
+        w.SelectRoll(w.RollList.Items(1));
+        EXPECT_TRUE(WaitFor([&] { return !w.CurrentRoll()->Loader; }));
+        QTest::mouseMove(w.Form.ThumbViewSlideshowButton, QPoint(40, 40));
+        w.Form.ThumbViewSlideshowButton->SetGlyphNum(4);
+        pages << Grab(w);
+        const int before = w.FullViewPage().Deliveries;
+        w.ThumbContainerIconClick(0);
+        EXPECT_TRUE(WaitFor([&] { return w.FullViewPage().Deliveries > before; }));
+        QTest::mouseMove(w.Form.NextButton, QPoint(20, 20));
+        w.Form.NextButton->SetGlyphNum(3);
+        pages << Grab(w);
+        Window.reset();
         ResetAppState();
+        UseBuildSkin();
+        return pages;
     }
 };
 
 // Paints labelled pictures left to right, wrapping into rows.
 class TSheet {
 public:
-    explicit TSheet(int width) : FWidth(width), FImage(width, 5200, QImage::Format_RGB32) {
+    explicit TSheet(int width) : FWidth(width), FImage(width, 5600, QImage::Format_RGB32) {
         FImage.fill(QColor(28, 30, 36));
         FPainter.begin(&FImage);
         FPainter.setRenderHint(QPainter::Antialiasing);
@@ -128,55 +157,6 @@ private:
     int FX = 24, FY = 10, FRow = 0;
 };
 
-QImage Grab(QWidget& w) { return w.grab().toImage(); }
-
-// A drawn photo (sky, sun, hills) standing in for a roll's picture.
-QImage Photo(QSize size, int seed) {
-    static const QColor skies[][2] = {{QColor(40, 120, 210), QColor(170, 215, 250)},
-                                      {QColor(230, 120, 60), QColor(250, 205, 130)},
-                                      {QColor(20, 60, 140), QColor(110, 160, 230)},
-                                      {QColor(90, 150, 200), QColor(210, 235, 245)},
-                                      {QColor(120, 80, 160), QColor(240, 170, 150)}};
-    static const QColor lands[] = {QColor(40, 110, 60), QColor(110, 70, 50), QColor(30, 70, 90),
-                                   QColor(70, 120, 70), QColor(60, 50, 90)};
-    const int i = seed % 5;
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, size.height());
-    sky.setColorAt(0, skies[i][0]);
-    sky.setColorAt(1, skies[i][1]);
-    p.fillRect(image.rect(), sky);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 245, 205));
-    p.drawEllipse(QPointF(size.width() * (0.2 + 0.12 * (seed % 5)), size.height() * 0.3), size.height() * 0.09,
-                  size.height() * 0.09);
-    QPainterPath hills;
-    hills.moveTo(0, size.height());
-    hills.lineTo(0, size.height() * (0.62 + 0.05 * (seed % 3)));
-    hills.cubicTo(size.width() * 0.35, size.height() * 0.45, size.width() * 0.6, size.height() * 0.85, size.width(),
-                  size.height() * (0.55 + 0.04 * (seed % 4)));
-    hills.lineTo(size.width(), size.height());
-    p.setBrush(lands[i]);
-    p.drawPath(hills);
-    return image;
-}
-
-QLabel* Text(QWidget* parent, const QString& text, QRect geometry, int pixels, QColor color, bool bold,
-             Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* label = new QLabel(text, parent);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    label->setFont(font);
-    QPalette palette;
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    label->setAlignment(align);
-    label->setGeometry(geometry);
-    return label;
-}
-
 void Fill(QWidget* w, QColor color) {
     w->setAutoFillBackground(true);
     QPalette palette;
@@ -184,166 +164,18 @@ void Fill(QWidget* w, QColor color) {
     w->setPalette(palette);
 }
 
-enum class TMockPage { Rolls, Thumbnails, FullView };
-
-// The main window built from the skin the way the window uses it: header
-// band with logos and the section bar, the command column, the page, the
-// exit bar. Sizes as designed, in a window of 700 x 560.
-QImage MainWindowMockup(TMockPage page) {
-    const int W = 700, H = 560;
-    QWidget window;
-    window.resize(W, H);
-    Fill(&window, Qt::black);
-
-    auto* header = new QWidget(&window);
-    header->setGeometry(0, 0, W, 122);
-    Fill(header, HeaderBlue);
-    auto* left = new THalvornBmpButton(header);
-    left->SetPictureUp(GetSkinImage(CustomGroup, "0094"));
-    auto* product = new THalvornBmpButton(header);
-    product->SetPictureUp(GetSkinImage(CustomGroup, "0095"));
-    product->move(133, 0);
-    auto* logo = new TAnimatedImage(header);
-    int frames = 0;
-    logo->SetGlyph(GetAnimatedSkinImage(CustomGroup, "0091", frames));
-    logo->SetNumGlyphs(frames);
-    logo->move(W - logo->width() - 4, 0);
-    auto* section = new QWidget(header);
-    section->setGeometry(133, 96, W - 133, 26);
-    Fill(section, SectionBlue);
-    const QString captions[] = {QStringLiteral("Roll Selection"), QStringLiteral("Summer 2004"), QStringLiteral("Photo View")};
-    Text(section, captions[int(page)], QRect(14, 0, 300, 26), 15, Qt::white, true);
-    if (page == TMockPage::FullView)
-        Text(section, QStringLiteral("Image 3 of 12"), QRect(W - 133 - 160, 0, 146, 26), 13, Qt::white, true,
-             Qt::AlignRight | Qt::AlignVCenter);
-
-    // The command column: 94-pixel toolbar centred in 133.
-    const int x = (133 - 90) / 2;
-    int y = 134;
-    const auto addButton = [&](const char* a, const char* i, const char* d, int bx, int by) {
-        auto* b = new THvAnimatedImage(&window);
-        SkinAnimatedButton(*b, a, i, d);
-        b->move(bx, by);
-        return b;
-    };
-    const int pageLeft = 133, pageTop = 122, pageWidth = W - 133, pageHeight = H - 122 - 21;
-    if (page == TMockPage::Rolls) {
-        for (const char* name : {"0001", "0002", "0003", "0004", "0006"}) {
-            auto* still = new THalvornBmpButton(&window);
-            still->SetPictureUp(GetSkinImage(XLumResGroup, name));
-            still->move(x, y);
-            y += 78;
-        }
-        Text(&window, QStringLiteral("Click on a roll to view your images"), QRect(pageLeft, pageTop + 10, pageWidth, 22), 14,
-             SectionBlue, true, Qt::AlignCenter);
-        const char* names[] = {"Summer 2004", "Wedding", "Norway", "Garden Party", "Lisbon", "Snow"};
-        for (int i = 0; i < 6; ++i) {
-            const int cx = pageLeft + 22 + (i % 3) * 180, cy = pageTop + 50 + (i / 3) * 170;
-            auto* can = new THalvornBmpButton(&window);
-            can->SetPictureUp(i == 1 ? FilmCanImageHilight() : FilmcanImage());
-            can->move(cx + (170 - 83) / 2, cy);
-            Text(&window, QString::fromLatin1(names[i]), QRect(cx + 15, cy + 97, 140, 40), 13, SectionBlue, false,
-                 Qt::AlignHCenter | Qt::AlignTop);
-        }
-    } else if (page == TMockPage::Thumbnails) {
-        std::vector<THvAnimatedImage*> buttons;
-        for (const char* a : {"0031", "0032", "0033", "0034", "0036"}) {
-            const QString inactive = QStringLiteral("00%1").arg(QString::fromLatin1(a).mid(2).toInt() - 20);
-            buttons.push_back(addButton(a, inactive.toLatin1().constData(), "", x, y));
-            y += 78;
-        }
-        buttons[2]->SetActive(true);
-        buttons[2]->SetGlyphNum(4);
-        Text(&window, QStringLiteral("Click on a thumbnail to view a photo."), QRect(pageLeft, pageTop + 10, pageWidth, 22), 14,
-             SectionBlue, true, Qt::AlignCenter);
-        auto* grid = new QWidget(&window);
-        grid->setGeometry(pageLeft + (pageWidth - 7 * 72) / 2, pageTop + 44, 7 * 72, 5 * 72);
-        QImage sheet(grid->size(), QImage::Format_RGB32);
-        sheet.fill(Qt::black);
-        QPainter p(&sheet);
-        for (int i = 0; i < 33; ++i) {
-            const QRect r((i % 7) * 72, (i / 7) * 72, 72, 72);
-            if (i == 9) p.fillRect(r.adjusted(1, 1, -1, -1), QColor(255, 255, 0));
-            p.drawImage(r.adjusted(3, 3, -3, -3), Photo(QSize(66, 66), i));
-        }
-        p.end();
-        auto* thumbs = new QLabel(grid);
-        thumbs->setPixmap(QPixmap::fromImage(sheet));
-        thumbs->resize(grid->size());
-    } else {
-        addButton("0080", "0070", "", x, y);
-        addButton("0032", "0012", "", x, y + 80);
-        y += 168;
-        const char* headers[][2] = {{"0041", "0051"}, {"0042", "0052"}, {"0043", "0053"}};
-        const char* pairs[][2][3] = {{{"0081", "0071", "0061"}, {"0082", "0072", "0062"}},
-                                     {{"0083", "0073", "0063"}, {"0084", "0074", "0064"}},
-                                     {{"0085", "0075", "0065"}, {"0086", "0076", "0066"}}};
-        for (int h = 0; h < 3; ++h) {
-            auto* head = new THalvornBmpButton(&window);
-            head->SetPictureUp(GetSkinImage(XLumResGroup, headers[h][0]));
-            head->SetPictureDown(GetSkinImage(XLumResGroup, headers[h][1]));
-            head->SetColor(Qt::black);
-            head->move(x, y);
-            auto* first = addButton(pairs[h][0][0], pairs[h][0][1], pairs[h][0][2], x + 1, y + 21);
-            auto* second = addButton(pairs[h][1][0], pairs[h][1][1], pairs[h][1][2], x + 45, y + 21);
-            if (h == 0) {
-                head->SetDown(true);  // the header of the button under the mouse
-                second->SetActive(true);
-                second->SetGlyphNum(3);
-                first->SetEnabled(false);
-            }
-            y += 72;
-        }
-        // The photo fitted into the panel, the filmstrip on the right.
-        const int strip = 101;
-        auto* photo = new QLabel(&window);
-        const QSize panel(pageWidth - strip - 20, pageHeight - 44);
-        const QSize shown = QSize(3, 2).scaled(panel, Qt::KeepAspectRatio);
-        photo->setPixmap(QPixmap::fromImage(Photo(shown, 2)));
-        photo->setGeometry(pageLeft + 10 + (panel.width() - shown.width()) / 2, pageTop + 10 + (panel.height() - shown.height()) / 2,
-                           shown.width(), shown.height());
-        auto* bottom = new QWidget(&window);
-        bottom->setGeometry(pageLeft, H - 21 - 30, pageWidth - strip, 30);
-        Text(bottom, QStringLiteral("Loading Image 3"), QRect(0, 0, bottom->width(), 30), 12, QColor(150, 176, 220), false,
-             Qt::AlignCenter);
-        auto* film = new QWidget(&window);
-        film->setGeometry(W - strip, pageTop, strip, pageHeight);
-        QImage filmSheet(film->size(), QImage::Format_RGB32);
-        filmSheet.fill(Qt::black);
-        QPainter p(&filmSheet);
-        for (int i = 0; i < 5; ++i) {
-            const QRect r(15, 6 + i * 86, 80, 80);
-            if (i == 2) p.fillRect(r, QColor(0, 0, 128));
-            p.drawImage(r.adjusted(6, 6, -6, -6), Photo(QSize(68, 68), i));
-        }
-        p.end();
-        auto* strips = new QLabel(film);
-        strips->setPixmap(QPixmap::fromImage(filmSheet));
-        strips->resize(film->size());
-    }
-    auto* exitBar = new QWidget(&window);
-    exitBar->setGeometry(0, H - 21, W, 21);
-    Fill(exitBar, Qt::black);
-    auto* menu = new THalvornBmpButton(exitBar);
-    menu->SetPictureUp(GetSkinImage(XLumResGroup, "0096"));
-    menu->SetPictureHighlight(GetSkinImage(XLumResGroup, "0097"));
-    menu->SetColor(Qt::black);
-    menu->move(8, 0);
-    Text(exitBar, QStringLiteral("Quit Program"), QRect(W - 140, 0, 128, 21), 12, QColor(150, 176, 220), true,
-         Qt::AlignRight | Qt::AlignVCenter);
-    return Grab(window);
-}
-
 } // namespace
 
 TEST_F(SkinSheet, EveryResourceLoadsAndEveryStateLooksItsOwn) {
-    TSheet sheet(1480);
+    TSheet sheet(1600);
 
-    sheet.Title(QStringLiteral("The main window built from the skin: roll page, thumbnails page (slideshow under the mouse), "
+    sheet.Title(QStringLiteral("The main window with this skin: roll page, thumbnails page (slideshow under the mouse), "
                                "full view (next under the mouse, previous disabled)"));
-    sheet.Put(MainWindowMockup(TMockPage::Rolls), QStringLiteral("roll page (second roll under the mouse)"));
-    sheet.Put(MainWindowMockup(TMockPage::Thumbnails), QStringLiteral("thumbnails page"));
-    sheet.Put(MainWindowMockup(TMockPage::FullView), QStringLiteral("full view"));
+    const QList<QImage> pages = MainWindowPages();
+    ASSERT_EQ(pages.size(), 3);
+    sheet.Put(pages[0], QStringLiteral("roll page (second roll under the mouse)"));
+    sheet.Put(pages[1], QStringLiteral("thumbnails page"));
+    sheet.Put(pages[2], QStringLiteral("full view"));
 
     sheet.Title(QStringLiteral("Toolbar buttons (XLumRes): at rest, the hover animation frame by frame, disabled"));
     for (const TAnimatedRow& row : AnimatedRows) {
