@@ -2,8 +2,6 @@
 #include "collection/roll.h"
 #include "imaging/loading.h"
 #include "shell/tracelog.h"
-#include <QCoreApplication>
-#include <QMetaObject>
 
 TThumbLoaderThread::TThumbLoaderThread(TRoll& roll, TLoadedEvent onLoaded, TEndedEvent onEnded)
     : FRoll(roll), FOnLoaded(std::move(onLoaded)), FOnEnded(std::move(onEnded)) {}
@@ -107,10 +105,13 @@ void TThumbLoaderThread::Run() {
         FFinished = true;
         if (FStop) return;  // the owner is freeing us; nobody to tell
     }
-    // Told on the main thread; dropped unrun if the roll goes first.
-    QMetaObject::invokeMethod(FRoll.Context(), [this] {
+    // Told on the main thread through our own hand-over, so the notice goes
+    // with the loader: a loader freed before it ran (its roll went, or a new
+    // loader took its place) is never told, and a new loader made at the
+    // same address is never taken for it.
+    FMainThread.Post([this] {
         if (FOnEnded) FOnEnded(this);
-    }, Qt::QueuedConnection);
+    });
 }
 
 // ---- roll thumbnail cache ---------------------------------------------------

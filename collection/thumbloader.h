@@ -59,7 +59,8 @@ private:
     bool FStop = false;
     bool FFinished = false;
     TLoaderPriority FPriority = QThread::NormalPriority;
-    // Thumbnails handed to the main thread; called off when the loader goes.
+    // Thumbnails and the "ended" notice handed to the main thread; called
+    // off, and anything queued dropped, when the loader goes.
     TMainThreadHandOver FMainThread;
     std::unique_ptr<QThread> FThread;
 };

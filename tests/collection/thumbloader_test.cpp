@@ -197,3 +197,26 @@ TEST_F(ThumbLoaderThreads, PriorityIsTheLoadersWhileThereIsOne) {
     ASSERT_TRUE(ProcessUntil([&] { return Done(*roll); }));
     EXPECT_EQ(ThumbnailCount(*roll), 30);
 }
+
+// A loader that ran out of tasks is replaced by a new one when tasks come
+// before its "ended" notice ran; that notice must not reach the new loader
+// (which may sit at the old one's address) or the freed old one.
+TEST_F(ThumbLoaderThreads, TasksAddedBeforeTheEndedNoticeRanGetTheirThumbnails) {
+    auto roll = MakeRoll("Roll", 2);
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        Notified.clear();
+        roll->Prepare();
+        roll->StartThumbLoader();
+        ASSERT_TRUE(ProcessUntil([&] { return Notified.size() == 2; }));
+        // The loader ends and queues its notice, which no event loop runs yet.
+        while (!roll->Loader->Finished()) std::this_thread::sleep_for(1ms);
+        roll->FreeThumbnails();  // as the thumbnail cache does to an old roll
+        roll->Prepare();
+        roll->StartThumbLoader();
+        ASSERT_TRUE(ProcessUntil([&] { return Done(*roll); }));
+        EXPECT_EQ(ThumbnailCount(*roll), 2);
+        EXPECT_EQ(IndicesFor(roll.get()), (std::vector<int>{0, 1, 0, 1}));
+        roll->FreeThumbnails();
+    }
+}
