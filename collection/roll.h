@@ -216,7 +216,8 @@ public:
     // a loader does nothing.
     TLoaderPriority LoaderPriority() const;
     void SetLoaderPriority(TLoaderPriority priority);
-    // Main-thread object the loader posts its notices to; they die with the roll.
+    // A main-thread object that lives exactly as long as the roll, for
+    // others to watch (a QPointer to it turns null when the roll goes).
     QObject* Context() const { return FContext.get(); }
 
     bool Sorted() const { return FSorted; }

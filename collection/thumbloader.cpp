@@ -1,9 +1,10 @@
 #include "collection/thumbloader.h"
 #include "collection/roll.h"
 #include "imaging/loading.h"
+#include "platform/threadclass.h"
 #include "shell/tracelog.h"
-#include <QCoreApplication>
-#include <QMetaObject>
+#include <cerrno>
+#include <cstring>
 
 TThumbLoaderThread::TThumbLoaderThread(TRoll& roll, TLoadedEvent onLoaded, TEndedEvent onEnded)
     : FRoll(roll), FOnLoaded(std::move(onLoaded)), FOnEnded(std::move(onEnded)) {}
@@ -21,9 +22,10 @@ TThumbLoaderThread::~TThumbLoaderThread() {
 
 void TThumbLoaderThread::Start() {
     if (FThread) return;
-    // Everything the thread reads is set before it starts.
+    // Everything the thread reads is set before it starts. It takes on its
+    // priority itself, once its kernel id is known.
     FThread.reset(QThread::create([this] { Run(); }));
-    FThread->start(FPriority);
+    FThread->start();
 }
 
 void TThumbLoaderThread::Pause() {
@@ -51,27 +53,66 @@ bool TThumbLoaderThread::Finished() const {
 
 TLoaderPriority TThumbLoaderThread::Priority() const {
     std::lock_guard lock(FLock);
-    return FPriority;
+    if (FThreadId == 0) return FPriority;
+    if (FWaitLowered || Platform::ThreadClass(FThreadId) == Platform::TThreadClass::Idle)
+        return QThread::IdlePriority;
+    return FPriority == QThread::IdlePriority ? QThread::NormalPriority : FPriority;
 }
 
 void TThumbLoaderThread::SetPriority(TLoaderPriority priority) {
     {
         std::lock_guard lock(FLock);
         FPriority = priority;
+        // Before the thread runs it takes the value on itself.
+        if (FThreadId != 0) ApplyPriority();
     }
-    // Raising it again may be refused to an unprivileged process; the loader
-    // then stays where it was, which costs time, never correctness.
-    if (FThread && FThread->isRunning()) FThread->setPriority(priority);
+    FWake.notify_all();
+}
+
+int TThumbLoaderThread::ThreadId() const {
+    std::lock_guard lock(FLock);
+    return FThreadId;
+}
+
+void TThumbLoaderThread::ForceCooperativeLowering() {
+    std::lock_guard lock(FLock);
+    FCooperativeOnly = true;
+}
+
+// QThread's own idle priority would be the idle class on Linux, and its later
+// Normal keeps the class it finds, so a loader once lowered would stay idle
+// for good; the class is set here directly, by the thread's id, which stays
+// valid while FThreadId is set (the thread clears it under FLock before it ends).
+void TThumbLoaderThread::ApplyPriority() {
+    using Platform::TThreadClass;
+    if (FPriority == QThread::IdlePriority) {
+        if (!FCooperativeOnly && Platform::CanLeaveIdleClass(FThreadId) &&
+            Platform::SetThreadClass(FThreadId, TThreadClass::Idle)) {
+            FWaitLowered = false;
+            return;
+        }
+        FWaitLowered = true;
+        return;
+    }
+    FWaitLowered = false;
+    if (Platform::ThreadClass(FThreadId) == TThreadClass::Idle &&
+        !Platform::SetThreadClass(FThreadId, TThreadClass::Normal))
+        TraceLog::WarningMsg(QStringLiteral("Thumbnail loader left in the idle class: %1").arg(strerror(errno)));
 }
 
 bool TThumbLoaderThread::WaitWhilePaused() {
     std::unique_lock lock(FLock);
-    FWake.wait(lock, [this] { return FStop || !FPaused; });
+    FWake.wait(lock, [this] { return FStop || (!FPaused && !FWaitLowered); });
     return !FStop;
 }
 
 void TThumbLoaderThread::Run() {
     TraceScope trace("TThumbLoaderThread.Execute");
+    {
+        std::lock_guard lock(FLock);
+        FThreadId = Platform::CurrentThreadId();
+        ApplyPriority();
+    }
     // A decode in progress stops within a batch of rows when told to.
     TProgressHookScope hook([this](int) {
         std::lock_guard lock(FLock);
@@ -105,12 +146,16 @@ void TThumbLoaderThread::Run() {
     {
         std::lock_guard lock(FLock);
         FFinished = true;
+        FThreadId = 0;      // the id may soon name another thread
         if (FStop) return;  // the owner is freeing us; nobody to tell
     }
-    // Told on the main thread; dropped unrun if the roll goes first.
-    QMetaObject::invokeMethod(FRoll.Context(), [this] {
+    // Told on the main thread through our own hand-over, so the notice goes
+    // with the loader: a loader freed before it ran (its roll went, or a new
+    // loader took its place) is never told, and a new loader made at the
+    // same address is never taken for it.
+    FMainThread.Post([this] {
         if (FOnEnded) FOnEnded(this);
-    }, Qt::QueuedConnection);
+    });
 }
 
 // ---- roll thumbnail cache ---------------------------------------------------

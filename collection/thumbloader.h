@@ -17,7 +17,11 @@ class TRoll;
 class TTask;
 
 // Thread priorities a loader runs at; the full-image loader drops the open
-// roll's loader to Idle while it loads.
+// roll's loader to Idle while it loads. Every level but Idle runs in the
+// normal scheduling class. Idle is the idle class only where the loader can
+// be brought back from it (see platform/threadclass.h); elsewhere a lowered
+// loader waits between two thumbnails until it is raised, which leaves the
+// processor to the full-image load just as well.
 using TLoaderPriority = QThread::Priority;
 
 // One roll's loader. Created and destroyed on the main thread by its roll.
@@ -43,12 +47,20 @@ public:
     void Resume();
     bool Paused() const;
     bool Finished() const;
+    // What really holds: Idle while the thread is in the idle class or waits
+    // lowered, whatever was asked. Any thread may call these two.
     TLoaderPriority Priority() const;
     void SetPriority(TLoaderPriority priority);
+    // Kernel id of the loader's thread while it runs, else 0.
+    int ThreadId() const;
+    // Lowers by waiting, never by the idle class (tests of that path).
+    void ForceCooperativeLowering();
 
 private:
     void Run();
     bool WaitWhilePaused();
+    // Makes FPriority hold for the running thread (FLock held).
+    void ApplyPriority();
 
     TRoll& FRoll;
     TLoadedEvent FOnLoaded;
@@ -59,7 +71,11 @@ private:
     bool FStop = false;
     bool FFinished = false;
     TLoaderPriority FPriority = QThread::NormalPriority;
-    // Thumbnails handed to the main thread; called off when the loader goes.
+    int FThreadId = 0;
+    bool FWaitLowered = false;     // lowered by waiting between thumbnails
+    bool FCooperativeOnly = false;
+    // Thumbnails and the "ended" notice handed to the main thread; called
+    // off, and anything queued dropped, when the loader goes.
     TMainThreadHandOver FMainThread;
     std::unique_ptr<QThread> FThread;
 };

@@ -49,13 +49,16 @@ QImage THv3dProgressBar::Render(QSize size, int progress, const QColor& barColor
     int length = progress > 0 ? int(RoundHalfEven(w * progress * 0.01)) - 3 : 0;
     length = std::min(length, w - 3);
     if (length > 0 && interiorHeight > 0) {
+        // A bar one line high has no upper half to divide the colour over:
+        // its one line darkens from black, so it stays black.
         const int half = std::max(interiorHeight / 2, 1);
         const auto stepOf = [half](int channel) { return std::clamp(channel / half, 0, 255); };
         const int stepR = stepOf(barColor.red()), stepG = stepOf(barColor.green()),
                   stepB = stepOf(barColor.blue());
         int r = 0, g = 0, b = 0;
-        // Light falls on the middle: black at the top, growing to the bar's
-        // colour at half height, then falling back to black.
+        // Light falls on the middle: from black, each line of the upper half
+        // is one step brighter (the first line already), each line of the
+        // lower half one step darker, down to black at the bottom.
         for (int line = 0; line < interiorHeight; ++line) {
             if (line < interiorHeight / 2) {
                 r = std::min(r + stepR, 255);
@@ -67,17 +70,6 @@ QImage THv3dProgressBar::Render(QSize size, int progress, const QColor& barColor
                 b = std::max(b - stepB, 0);
             }
             canvas.fillRect(QRect(2, 2 + line, length - 1, 1), QColor(r, g, b));
-        }
-        // A glossy tube also mirrors the light where it is brightest: a
-        // white sheen over the middle row, fainter on its neighbours.
-        if (interiorHeight >= 6) {
-            const int middle = interiorHeight / 2 - 1;
-            const auto sheen = [&](int line, int alpha) {
-                canvas.fillRect(QRect(2, 2 + line, length - 1, 1), QColor(255, 255, 255, alpha));
-            };
-            sheen(middle - 1, 30);
-            sheen(middle, 110);
-            sheen(middle + 1, 30);
         }
         canvas.fillRect(QRect(2 + length - 1, 2, 1, interiorHeight), Qt::black);
     }

@@ -1,18 +1,15 @@
 #include "imaging/smoothfontcache.h"
 
 #include "platform/paths.h"
+#include "platform/safefolder.h"
 #include "shell/tracelog.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QSet>
 #include <QPainter>
 #include <QThread>
 #include <algorithm>
 #include <limits>
-#include <unistd.h>
 
 namespace {
 
@@ -27,8 +24,20 @@ quint64 NextSetSerial() {
     return ++serial;
 }
 
-bool FolderWritable(const QString& folder) {
-    return Platform::DirectoryExists(folder) && access(QFile::encodeName(folder).constData(), W_OK) == 0;
+// A cache folder is used only when it is a folder itself, not a link to one:
+// a disc, a stick or a shared copy could otherwise send our writes and our
+// trimming into any folder of the user's.
+Platform::TSafeFolder OpenCacheFolder(const QString& path, bool create = false) {
+    if (path.isEmpty()) return {};
+    return Platform::TSafeFolder::Open(path, create, 0755);
+}
+
+// The stem of a set's files as the cache names them: a 32-bit number in
+// signed decimal, nothing else (so "007", "+5" and "12a" are not ours).
+bool IsCacheStem(const QString& stem) {
+    bool ok = false;
+    const qint32 value = stem.toInt(&ok, 10);
+    return ok && QString::number(value) == stem;
 }
 
 } // namespace
@@ -194,21 +203,19 @@ QString TSmoothFontCache::FallbackFolder() {
 
 bool TSmoothFontCache::ReadSetFromDisk(TSmoothCharacterSet& set) const {
     const QString stem = set.FileStem();
-    for (const QString& folder : {PrimaryFolder(), FallbackFolder()}) {
-        if (folder.isEmpty() || !Platform::DirectoryExists(folder)) continue;
-        const QString headerPath = folder + stem + ".Hdr";
-        if (!Platform::FileExists(headerPath)) continue;
+    for (const QString& path : {PrimaryFolder(), FallbackFolder()}) {
+        const Platform::TSafeFolder folder = OpenCacheFolder(path);
+        if (!folder.IsOpen()) continue;
         QByteArray header, data;
         TSmoothCacheRecord record;
         // Every read is bounded by what the header allows; anything short,
         // long or inconsistent sends us to the next folder, then to rendering.
-        if (!Platform::ReadWholeFile(headerPath, header, HeaderRecordSize) || !DecodeCacheHeader(header, record))
+        if (!folder.ReadFile(stem + ".Hdr", header, HeaderRecordSize) || !DecodeCacheHeader(header, record))
             continue;
         // Another set under the same number (a hash collision or a stray
         // file) must not stand in for this one.
         if (!(record.Font == set.Font() && record.Style == set.Key())) continue;
-        if (!Platform::ReadWholeFile(folder + stem + ".Dat", data, ExpectedCacheDataSize(record)) ||
-            !DecodeCacheData(data, record))
+        if (!folder.ReadFile(stem + ".Dat", data, ExpectedCacheDataSize(record)) || !DecodeCacheData(data, record))
             continue;
         set.TakeRecord(std::move(record));
         return true;
@@ -223,15 +230,21 @@ QString TSmoothFontCache::WriteSetToDisk(const TSmoothCharacterSet& set) {
     const QByteArray header = EncodeCacheHeader(record);
     const QByteArray data = EncodeCacheData(record);
     enum class TTry { Written, Failed, Refused };
-    auto tryFolder = [&](const QString& folder) {
-        if (folder.isEmpty()) return TTry::Failed;
-        const QString headerPath = folder + stem + ".Hdr";
+    auto tryFolder = [&](const QString& path) {
+        const Platform::TSafeFolder folder = OpenCacheFolder(path, true);
+        if (!folder.IsOpen()) return TTry::Failed;
+        const Platform::TSafeFolder::TEntry headerEntry = folder.Stat(stem + ".Hdr");
+        const Platform::TSafeFolder::TEntry dataEntry = folder.Stat(stem + ".Dat");
+        using TKind = Platform::TSafeFolder::TKind;
         // A prepared cache (read-only) is used as it is.
-        if (Platform::FileExists(headerPath) && Platform::IsReadOnlyFile(headerPath)) return TTry::Refused;
-        if (!QDir().mkpath(folder) || !FolderWritable(folder)) return TTry::Failed;
+        if (headerEntry.Kind == TKind::File && headerEntry.ReadOnly) return TTry::Refused;
+        // Names taken by anything but our files (a link, a folder) are left
+        // alone, and so is the folder: half a set would be no use.
+        for (const auto& entry : {headerEntry, dataEntry})
+            if (entry.Kind != TKind::Missing && entry.Kind != TKind::File) return TTry::Failed;
         // The pixels first: a header never announces data that is not there.
-        if (!Platform::WriteFileAtomically(folder + stem + ".Dat", data)) return TTry::Failed;
-        if (!Platform::WriteFileAtomically(headerPath, header)) return TTry::Failed;
+        if (!folder.WriteFileAtomically(stem + ".Dat", data)) return TTry::Failed;
+        if (!folder.WriteFileAtomically(stem + ".Hdr", header)) return TTry::Failed;
         return TTry::Written;
     };
     const QString primary = PrimaryFolder();
@@ -255,38 +268,57 @@ void TSmoothFontCache::WriteMemoryCacheToDiskCache() {
     }
 }
 
-void TSmoothFontCache::TrimDiskCache(const QString& folder) {
-    struct TEntry {
-        QString Stem;
-        qint64 Size;
-        QDateTime Modified;
-    };
-    std::vector<TEntry> entries;
-    const QFileInfoList files = QDir(folder).entryInfoList({"*.Dat"}, QDir::Files | QDir::CaseSensitive, QDir::Name);
-    qint64 total = 0;
-    for (const QFileInfo& fi : files) {
-        entries.push_back({fi.completeBaseName(), fi.size(), fi.lastModified()});
-        total += fi.size() + HeaderRecordSize;
+void TSmoothFontCache::TrimDiskCache(const QString& path) {
+    const Platform::TSafeFolder folder = OpenCacheFolder(path);
+    if (folder.IsOpen()) TrimDiskCache(folder);
+}
+
+void TSmoothFontCache::TrimDiskCache(const Platform::TSafeFolder& folder) {
+    using TEntry = Platform::TSafeFolder::TEntry;
+    using TKind = Platform::TSafeFolder::TKind;
+    // Only whole sets are ours to count and delete: a ".Dat" and a ".Hdr"
+    // under the same number, both regular files. Anything else in the folder
+    // (the user's files, links, folders, half sets) is never touched.
+    QSet<QString> headers;
+    std::vector<TEntry> sets;   // the ".Dat" of each set, its Name the stem
+    const std::vector<TEntry> entries = folder.List();
+    for (const TEntry& e : entries) {
+        if (e.Kind == TKind::File && e.Name.endsWith(QLatin1String(".Hdr")) && IsCacheStem(e.Name.chopped(4)))
+            headers.insert(e.Name.chopped(4));
     }
-    const QString base = Platform::WithTrailingSlash(folder);
-    while (total > DiskCacheSizeMax && !entries.empty()) {
-        auto oldest = entries.begin();
-        for (auto it = entries.begin(); it != entries.end(); ++it) {
-            if (it->Modified < oldest->Modified) oldest = it;
+    for (const TEntry& e : entries) {
+        if (e.Kind != TKind::File || !e.Name.endsWith(QLatin1String(".Dat"))) continue;
+        const QString stem = e.Name.chopped(4);
+        if (!IsCacheStem(stem) || !headers.contains(stem)) continue;
+        TEntry set = e;
+        set.Name = stem;
+        sets.push_back(std::move(set));
+    }
+    // "The first listed" on a tie: in name order, whatever the folder's own order.
+    std::sort(sets.begin(), sets.end(), [](const TEntry& a, const TEntry& b) { return a.Name < b.Name; });
+    qint64 total = 0;
+    for (const TEntry& set : sets) total += set.Size + HeaderRecordSize;
+    while (total > DiskCacheSizeMax && !sets.empty()) {
+        auto oldest = sets.begin();
+        for (auto it = sets.begin(); it != sets.end(); ++it) {
+            if (it->ModifiedNs < oldest->ModifiedNs) oldest = it;
         }
-        QFile::remove(base + oldest->Stem + ".Hdr");
-        QFile::remove(base + oldest->Stem + ".Dat");
+        folder.RemoveFile(oldest->Name + ".Hdr");
+        folder.RemoveFile(oldest->Name + ".Dat");
         // A set that could not be deleted is left out of the count, so that
         // one stuck file neither loops nor costs the others their place.
         total -= oldest->Size + HeaderRecordSize;
-        entries.erase(oldest);
+        sets.erase(oldest);
     }
 }
 
 void TSmoothFontCache::TrimDiskCaches() {
     const QString primary = PrimaryFolder(), fallback = FallbackFolder();
-    if (!primary.isEmpty() && FolderWritable(primary)) TrimDiskCache(primary);
-    if (fallback != primary && FolderWritable(fallback)) TrimDiskCache(fallback);
+    const Platform::TSafeFolder first = OpenCacheFolder(primary);
+    if (first.CanWrite()) TrimDiskCache(first);
+    if (fallback == primary) return;
+    const Platform::TSafeFolder second = OpenCacheFolder(fallback);
+    if (second.CanWrite()) TrimDiskCache(second);
 }
 
 // ---- text ------------------------------------------------------------------------------

@@ -8,7 +8,9 @@
 // on the disc), then from the per-user fallback $XDG_CACHE_HOME/lumora/
 // FontCache3D/. They are written to DiskCacheDirectory when it can be written
 // and to the fallback otherwise; when neither can, nothing is written and
-// nothing fails. A read-only ".Hdr" is used but never rewritten.
+// nothing fails. A read-only ".Hdr" is used but never rewritten. A cache
+// folder that is a symbolic link is not used at all, and links inside one
+// are never read, written or deleted (see platform/safefolder.h).
 #include "imaging/font3d.h"
 #include "imaging/smoothcachefile.h"
 #include "imaging/smoothrender.h"
@@ -23,6 +25,9 @@
 #include <unordered_map>
 
 class QPainter;
+namespace Platform {
+class TSafeFolder;
+}
 
 // One font in one 3D style: its 256 cached glyphs (codes 0..255) and, kept
 // in memory only, any other characters drawn with it.
@@ -109,8 +114,11 @@ public:
     // when nothing was written (read-only header, no writable folder).
     QString WriteSetToDisk(const TSmoothCharacterSet& set);
     // Deletes the oldest sets of Folder until the ".Dat" files, each counted
-    // with 2188 bytes for its header, total at most DiskCacheSizeMax.
+    // with 2188 bytes for its header, total at most DiskCacheSizeMax. A set
+    // is a "<N>.Dat" and a "<N>.Hdr", N a signed decimal number, both
+    // regular files; nothing else in the folder is counted or deleted.
     void TrimDiskCache(const QString& folder);
+    void TrimDiskCache(const Platform::TSafeFolder& folder);
     // Trims each of the two folders that exists and can be written.
     void TrimDiskCaches();
 

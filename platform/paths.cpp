@@ -191,14 +191,22 @@ bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes) {
     // only regular files are read.
     const int fd = open(Native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
+    const bool ok = ReadWholeOpenFile(fd, data, maxBytes);
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return ok;
+}
+
+bool ReadWholeOpenFile(int fd, QByteArray& data, qint64 maxBytes) {
+    data.clear();
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (fstat(fd, &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
         errno = EISDIR;
         return false;
     }
     if (st.st_size > maxBytes) {
-        close(fd);
         errno = EFBIG;
         return false;
     }
@@ -213,7 +221,6 @@ bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes) {
                 char probe;
                 const ssize_t more = read(fd, &probe, 1);
                 if (more > 0) {
-                    close(fd);
                     errno = EFBIG;
                     return false;
                 }
@@ -225,16 +232,12 @@ bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes) {
         const ssize_t n = read(fd, result.data() + got, size_t(result.size() - got));
         if (n < 0) {
             if (errno == EINTR) continue;
-            const int saved = errno;
-            close(fd);
-            errno = saved;
             return false;
         }
         if (n == 0) break;
         got += n;
     }
     result.truncate(qsizetype(got));
-    close(fd);
     data = std::move(result);
     return true;
 }

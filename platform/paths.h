@@ -37,6 +37,8 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, int mode =
 // Reads a whole regular file; false when it cannot be read or is larger than
 // MaxBytes (EFBIG). A FIFO or device is refused, never waited on.
 bool ReadWholeFile(const QString& path, QByteArray& data, qint64 maxBytes = qint64(1) << 31);
+// The same for a file already open for reading; the descriptor stays open.
+bool ReadWholeOpenFile(int fd, QByteArray& data, qint64 maxBytes = qint64(1) << 31);
 
 // Entries of Folder whose names end in Suffix (ignoring ASCII case) but whose
 // bytes are not valid in the file-name encoding, so that no QString path can

@@ -164,11 +164,10 @@ void ResizeTarget(QWidget* w, int width, int height) {
 
 // The picture a "ChangeImage" argument names; null when there is none.
 QImage LoadScriptImage(const QString& argument) {
-    const QString appDir = AppState().AppDir;
     const QStringList words = argument.split(' ', Qt::SkipEmptyParts);
     if (words.isEmpty()) return {};
     if (!argument.contains(QLatin1String("dll"), Qt::CaseInsensitive)) {
-        const QString path = appDir + words.first();
+        const QString path = FileBesideProgram(words.first(), QStringLiteral("ChangeImage"));
         return Platform::FileExists(path) ? LoadPictureFile(path) : QImage();
     }
     // A resource reference: the word holding the commas. Written after a
@@ -183,7 +182,7 @@ QImage LoadScriptImage(const QString& argument) {
     if (reference.isEmpty()) reference = words.size() > 1 ? words[1] : words[0];
     const QStringList fields = reference.split(',');
     if (fields.size() >= 2 && fields[0].compare(QLatin1String("FILE"), Qt::CaseInsensitive) == 0) {
-        const QString path = appDir + fields[1];
+        const QString path = FileBesideProgram(fields[1], QStringLiteral("ChangeImage"));
         return Platform::FileExists(path) ? LoadPictureFile(path) : QImage();
     }
     const std::optional<QByteArray> data = LoadResourceSpec(reference);
@@ -560,12 +559,10 @@ std::optional<QByteArray> LoadResourceSpec(const QString& resource) {
     } else {
         return std::nullopt;
     }
-    if (library.isEmpty()) return std::nullopt;
-    QString path = AppState().AppDir + library;
-    if (!Platform::FileExists(path)) {
-        path = QFileInfo(library).absoluteFilePath();
-        if (!Platform::FileExists(path)) return std::nullopt;
-    }
+    // Only beside the program: not the working folder either, which could
+    // be anywhere.
+    const QString path = FileBesideProgram(library, QStringLiteral("Resource library"));
+    if (!Platform::FileExists(path)) return std::nullopt;
     // A file of its own: the skin library's current file stays as it is.
     XRes::TXResFile container;
     QString error;
@@ -576,6 +573,15 @@ std::optional<QByteArray> LoadResourceSpec(const QString& resource) {
     const XRes::TEntry* entry = container.Find(type.toLatin1(), name.toLatin1());
     if (!entry) return std::nullopt;
     return container.Data(*entry);
+}
+
+QString FileBesideProgram(const QString& name, const QString& what) {
+    if (!name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") && !name.contains('/') &&
+        !name.contains('\\') && !name.contains(QChar(0)))
+        return AppState().AppDir + name;
+    TraceLog::WarningMsg(what + QStringLiteral(" \"") + name +
+                         QStringLiteral("\" refused: only a file beside the program is taken"));
+    return {};
 }
 
 void ShutdownCustomization() {

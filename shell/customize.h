@@ -85,9 +85,15 @@ QString FormatText(const QString& templ, const QVariantList& args);
 
 // A resource named "library,name" (type FILE) or "library,type,name", text
 // after the first blank ignored, from a resource library (an xres container)
-// found as AppDir + library, else as the name itself. Nothing when any part is
-// missing or the library is damaged.
+// AppDir + library. Nothing when any part is missing, the library is no plain
+// file name (see FileBesideProgram) or it is damaged.
 std::optional<QByteArray> LoadResourceSpec(const QString& resource);
+
+// AppDir + Name for a file the customization file names: such files live
+// beside the program, so Name must be a plain file name (not empty, no "/"
+// or "\", not "." or ".."). Anything else, which could reach any file the
+// user can read, is refused with a trace warning naming What: empty result.
+QString FileBesideProgram(const QString& name, const QString& what);
 
 // Frees the substitutions and deletes the working copy; the next
 // LoadCustomFile starts afresh (tests use this too).

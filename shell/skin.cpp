@@ -74,15 +74,15 @@ QImage Read(const QString& group, const char* type, const QString& name, int* fr
     return image;
 }
 
-QString ResolveBrandingFile(const QString& value, const QString& fallbackName) {
-    const QString appDir = AppState().AppDir;
-    QString name = value.trimmed();
-    name.replace('\\', '/');
+// A branding file the customization file names, beside the program; else,
+// also when the name is refused, the default file when it exists.
+QString ResolveBrandingFile(const QString& value, const char* key, const QString& fallbackName) {
+    const QString name = value.trimmed();
     if (!name.isEmpty()) {
-        const QString path = name.startsWith('/') ? name : appDir + name;
+        const QString path = FileBesideProgram(name, QStringLiteral("[Branding] ") + QLatin1String(key));
         if (Platform::FileExists(path)) return path;
     }
-    const QString fallback = appDir + fallbackName;
+    const QString fallback = AppState().AppDir + fallbackName;
     return Platform::FileExists(fallback) ? fallback : QString();
 }
 
@@ -138,13 +138,13 @@ TBranding LoadBranding() {
         return ini ? ini->ReadString(section, QLatin1String(key), QString()) : QString();
     };
     TBranding b;
-    b.LogoFile = ResolveBrandingFile(read("Logo"), QStringLiteral("Logo.bmp"));
+    b.LogoFile = ResolveBrandingFile(read("Logo"), "Logo", QStringLiteral("Logo.bmp"));
     if (!b.LogoFile.isEmpty()) {
         b.Logo = LoadPictureFile(b.LogoFile);
         const int cells = ini ? ini->ReadInteger(section, QStringLiteral("LogoCells"), 1) : 1;
         b.LogoCells = std::clamp(cells, 1, std::max(1, b.Logo.width()));
     }
-    b.ExtraFile = ResolveBrandingFile(read("ExtraLogo"), QStringLiteral("Extra.bmp"));
+    b.ExtraFile = ResolveBrandingFile(read("ExtraLogo"), "ExtraLogo", QStringLiteral("Extra.bmp"));
     if (!b.ExtraFile.isEmpty()) b.Extra = LoadPictureFile(b.ExtraFile);
     std::lock_guard<std::mutex> lock(SkinLock);
     Skin().LogoFile = b.LogoFile;

@@ -48,9 +48,10 @@ struct TBranding {
     QString ExtraFile;  // the extra logo's file
     QImage Extra;
 };
-// [Branding] Logo, resolved against AppDir (an absolute path is taken as it
-// is, "\" counts as "/"), else AppDir + "Logo.bmp" when it exists; the same for
-// ExtraLogo with "Extra.bmp". Stores the names for LogoFile() and ExtraFile().
+// [Branding] Logo, a plain file name beside the program (a path is refused
+// with a trace warning, see FileBesideProgram), else AppDir + "Logo.bmp" when
+// it exists; the same for ExtraLogo with "Extra.bmp". Stores the names for
+// LogoFile() and ExtraFile().
 TBranding LoadBranding();
 // The names LoadBranding found, application-wide (the install copies them).
 QString LogoFile();

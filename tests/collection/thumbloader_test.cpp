@@ -3,6 +3,7 @@
 #include "collection/roll.h"
 #include "collection/rotation.h"
 #include "collection/thumbloader.h"
+#include "platform/threadclass.h"
 #include "shell/startup.h"
 #include "support/fixtures.h"
 #include "support/photos.h"
@@ -196,4 +197,71 @@ TEST_F(ThumbLoaderThreads, PriorityIsTheLoadersWhileThereIsOne) {
     EXPECT_EQ(roll->LoaderPriority(), QThread::NormalPriority);
     ASSERT_TRUE(ProcessUntil([&] { return Done(*roll); }));
     EXPECT_EQ(ThumbnailCount(*roll), 30);
+}
+
+// A loader that ran out of tasks is replaced by a new one when tasks come
+// before its "ended" notice ran; that notice must not reach the new loader
+// (which may sit at the old one's address) or the freed old one.
+TEST_F(ThumbLoaderThreads, TasksAddedBeforeTheEndedNoticeRanGetTheirThumbnails) {
+    auto roll = MakeRoll("Roll", 2);
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        Notified.clear();
+        roll->Prepare();
+        roll->StartThumbLoader();
+        ASSERT_TRUE(ProcessUntil([&] { return Notified.size() == 2; }));
+        // The loader ends and queues its notice, which no event loop runs yet.
+        while (!roll->Loader->Finished()) std::this_thread::sleep_for(1ms);
+        roll->FreeThumbnails();  // as the thumbnail cache does to an old roll
+        roll->Prepare();
+        roll->StartThumbLoader();
+        ASSERT_TRUE(ProcessUntil([&] { return Done(*roll); }));
+        EXPECT_EQ(ThumbnailCount(*roll), 2);
+        EXPECT_EQ(IndicesFor(roll.get()), (std::vector<int>{0, 1, 0, 1}));
+        roll->FreeThumbnails();
+    }
+}
+
+// The thread's real scheduling class, read from the kernel, and what the
+// loader reports, after the full view lowers it to idle and raises it again.
+// Where the idle class could not be left again the loader waits between two
+// thumbnails instead, in the normal class.
+TEST_F(ThumbLoaderThreads, ALoweredLoaderReallyComesBack) {
+    using Platform::TThreadClass;
+    using TSeen = std::vector<std::pair<TThreadClass, TLoaderPriority>>;
+    for (bool cooperative : {true, false}) {
+        SCOPED_TRACE(cooperative);
+        if (!cooperative && !Platform::CanLeaveIdleClass(Platform::CurrentThreadId()))
+            GTEST_SKIP() << "the idle class can be left only with CAP_SYS_NICE or a raised RLIMIT_NICE";
+        auto roll = MakeRoll(QStringLiteral("Roll%1").arg(cooperative), 6);
+        roll->Prepare();
+        Notified.clear();
+        TSeen seen;
+        // Read while the loader waits for the main thread, so its thread is there.
+        const auto look = [&] {
+            seen.emplace_back(Platform::ThreadClass(roll->Loader->ThreadId()), roll->LoaderPriority());
+        };
+        roll->OnThumbnail = [&](TTask* task) {
+            Notified.push_back({roll.get(), task->Index});
+            if (task->Index != 1) return;
+            roll->SetLoaderPriority(QThread::IdlePriority);
+            look();
+            if (cooperative) return;
+            roll->SetLoaderPriority(QThread::NormalPriority);  // at once: an idle thread may starve
+            look();
+        };
+        roll->StartThumbLoader();
+        if (cooperative) roll->Loader->ForceCooperativeLowering();
+        ASSERT_TRUE(ProcessUntil([&] { return Notified.size() >= 2; }));
+        if (cooperative) {
+            ProcessFor(100);
+            EXPECT_EQ(Notified.size(), 2u);  // waiting, not working
+            roll->SetLoaderPriority(QThread::NormalPriority);
+            look();
+        }
+        ASSERT_TRUE(ProcessUntil([&] { return Done(*roll); }));
+        EXPECT_EQ(ThumbnailCount(*roll), 6);
+        const TThreadClass lowered = cooperative ? TThreadClass::Normal : TThreadClass::Idle;
+        EXPECT_EQ(seen, (TSeen{{lowered, QThread::IdlePriority}, {TThreadClass::Normal, QThread::NormalPriority}}));
+    }
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -13,8 +14,6 @@ QPalette FramePalette() {
     palette.setColor(QPalette::Shadow, QColor(0, 0, 0));
     return palette;
 }
-
-int Brightness(const QColor& c) { return c.red() + c.green() + c.blue(); }
 
 } // namespace
 
@@ -67,9 +66,8 @@ TEST(Hv3dProgressBar, SunkenFrameAroundAWhiteWell) {
 }
 
 // The bar's length is nearest(width x progress / 100) - 3 columns from the
-// well's left, its last column black; each row is one shade, darkest at the
-// top and bottom and brightest in the middle, where a sheen lies over it.
-TEST(Hv3dProgressBar, BarIsALitCylinderOfTheRightLength) {
+// well's left, its last column black.
+TEST(Hv3dProgressBar, BarHasTheRightLength) {
     const QColor colour(0, 153, 255);
     struct Case {
         int Width, Progress, Length;
@@ -92,25 +90,39 @@ TEST(Hv3dProgressBar, BarIsALitCylinderOfTheRightLength) {
         }
         // The outer right edge stays the frame's, also at 100 percent.
         EXPECT_EQ(image.pixelColor(c.Width - 1, middle), QColor(227, 227, 227));
-        // Each row is one shade across the bar.
-        for (int y = 2; y < 16; ++y) EXPECT_EQ(image.pixelColor(2, y), image.pixelColor(end - 1, y)) << y;
-        // Rising to the middle row, falling after it.
-        for (int y = 3; y <= middle; ++y)
-            EXPECT_GT(Brightness(image.pixelColor(2, y)), Brightness(image.pixelColor(2, y - 1))) << y;
-        for (int y = middle + 1; y < 16; ++y)
-            EXPECT_LT(Brightness(image.pixelColor(2, y)), Brightness(image.pixelColor(2, y - 1))) << y;
-        // The middle row is the bar's colour (7 steps of colour / 7, here
-        // (0, 147, 252)) under a white sheen: lighter, still the same blue.
-        const QColor top = image.pixelColor(2, middle);
-        EXPECT_GE(top.blue(), 252);
-        EXPECT_GT(top.green(), 147);
-        EXPECT_GT(top.red(), 0);
-        EXPECT_LT(top.red(), top.green());
-        EXPECT_LT(top.green(), top.blue());
-        // Away from the sheen the shading is the bar's colour in steps.
-        EXPECT_EQ(image.pixelColor(2, 2), QColor(0, 21, 36));
-        EXPECT_EQ(image.pixelColor(2, middle + 2), QColor(0, 105, 180));
-        EXPECT_EQ(image.pixelColor(2, 15), QColor(0, 0, 0));
+    }
+}
+
+// Each line of the bar is one colour: with H lines and half = H div 2, the
+// step per channel is (that channel of BarColor) div half; from black the
+// colour grows by the step on each line of the upper half and shrinks by it
+// on each line of the lower half, never below 0. Nothing is drawn over it.
+TEST(Hv3dProgressBar, EachLineHasTheDescribedColour) {
+    const struct {
+        QColor Bar;
+        int Height;              // of the control; the bar has Height - 4 lines
+        int Step[3];             // per channel
+        std::vector<int> Steps;  // steps of colour on each line, from the top
+    } cases[] = {
+        // The full view's colour 16750592, 14 lines: half 7.
+        {QColor(0, 153, 255), 18, {0, 21, 36}, {1, 2, 3, 4, 5, 6, 7, 6, 5, 4, 3, 2, 1, 0}},
+        // The progress window's 16755370, 19 lines: the last would go below black.
+        {QColor(170, 170, 255), 23, {18, 18, 28}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0}},
+        {QColor(255, 255, 255), 10, {85, 85, 85}, {1, 2, 3, 2, 1, 0}},
+        {QColor(200, 100, 50), 9, {100, 50, 25}, {1, 2, 1, 0, 0}},
+        {QColor(10, 20, 30), 6, {10, 20, 30}, {1, 0}},
+        {QColor(10, 20, 30), 5, {10, 20, 30}, {0}},  // no upper half at all
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Height);
+        const QImage image = THv3dProgressBar::Render(QSize(60, c.Height), 50, c.Bar, FramePalette());
+        ASSERT_EQ(c.Steps.size(), size_t(c.Height - 4));
+        for (int line = 0; line < c.Height - 4; ++line) {
+            const int k = c.Steps[size_t(line)];
+            // The bar is 27 columns: 26 of colour, then the black line.
+            for (int x = 2; x < 2 + 26; ++x)
+                ASSERT_EQ(image.pixelColor(x, 2 + line), QColor(k * c.Step[0], k * c.Step[1], k * c.Step[2])) << line;
+        }
     }
 }
 

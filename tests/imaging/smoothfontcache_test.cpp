@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -295,9 +297,9 @@ TEST_F(SmoothFontCacheTest, TrimmingKeepsExactlyTheLimitAndDeletesTheOldestBeyon
         WriteAged(folder + stem + ".Dat", bytes, age);
         WriteAged(folder + stem + ".Hdr", 2188, age);
     };
-    make("old", 1000, 300);
-    make("-mid", 500, 200);
-    make("new", 100, 100);
+    make("1", 1000, 300);
+    make("-2", 500, 200);
+    make("3", 100, 100);
     const qint64 total = 1000 + 500 + 100 + 3 * 2188;
 
     cache.DiskCacheSizeMax = total;
@@ -306,24 +308,99 @@ TEST_F(SmoothFontCacheTest, TrimmingKeepsExactlyTheLimitAndDeletesTheOldestBeyon
 
     cache.DiskCacheSizeMax = total - 1;
     cache.TrimDiskCache(folder);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"-mid.Dat", "-mid.Hdr", "new.Dat", "new.Hdr"}));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"-2.Dat", "-2.Hdr", "3.Dat", "3.Hdr"}));
 
     // Two more go when only the newest fits.
     cache.DiskCacheSizeMax = 100 + 2188;
     cache.TrimDiskCache(folder);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"new.Dat", "new.Hdr"}));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"3.Dat", "3.Hdr"}));
 }
 
 TEST_F(SmoothFontCacheTest, TrimmingTakesTheFirstListedOnATieAndCountsOnlyDatFiles) {
     TSmoothFontCache& cache = DiskCache();
     const QString folder = FTemp.Make("tie");
-    WriteAged(folder + "b.Dat", 10, 50);
-    WriteAged(folder + "a.Dat", 10, 50);
-    WriteAged(folder + "a.Hdr", 2188, 50);
+    for (const char* stem : {"20", "10"}) {
+        WriteAged(folder + stem + ".Dat", 10, 50);
+        WriteAged(folder + stem + ".Hdr", 2188, 50);
+    }
     WriteAged(folder + "notes.txt", 100000, 500);
     cache.DiskCacheSizeMax = 2 * (10 + 2188) - 1;
     cache.TrimDiskCache(folder);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"b.Dat", "notes.txt"}));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), QStringList({"20.Dat", "20.Hdr", "notes.txt"}));
+}
+
+// A disc, a stick or a shared copy can plant links where the cache writes:
+// the folder itself, or a set's files, pointing at the user's own files.
+// Nothing is read, written or deleted through them; the per-user cache is
+// used instead, and with both folders linked the glyphs stay in memory.
+TEST_F(SmoothFontCacheTest, LinksPlantedInTheCacheAreNeverFollowed) {
+    const TSmoothFontRecord font = Arial(18);
+    const TFont3DValues style;
+    TSmoothCharacterSet& made = SmoothFontCache().SetFor(font, style);
+    made.Fill(U'B');
+    const QString stem = made.FileStem();
+    const TSmoothCacheRecord record = made.ToRecord();
+    const auto link = [](const QString& target, const QString& at) {
+        ASSERT_EQ(symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()), 0);
+    };
+    enum class TPlant { Folder, DataToNotes, BothFolders };
+    for (TPlant plant : {TPlant::Folder, TPlant::DataToNotes, TPlant::BothFolders}) {
+        SCOPED_TRACE(int(plant));
+        TTempFolder temp;
+        TEnvGuard xdg("XDG_CACHE_HOME", QFile::encodeName(temp.Path() + "xdg"));
+        // The user's folder: a thesis, notes, and a set the cache would take.
+        const QString user = temp.Make("papers"), primary = temp.Path() + "FontCache3D/";
+        const QString fallback = temp.Path() + "xdg/lumora/FontCache3D/";
+        const QMap<QString, QByteArray> files = {{"thesis.Dat", "chapter one"}, {"notes.txt", "call home"},
+                                                 {stem + ".Hdr", EncodeCacheHeader(record)},
+                                                 {stem + ".Dat", EncodeCacheData(record)}};
+        for (auto it = files.begin(); it != files.end(); ++it) temp.Write("papers/" + it.key(), it.value());
+        if (plant == TPlant::Folder || plant == TPlant::BothFolders) link(user, primary.chopped(1));
+        if (plant == TPlant::BothFolders) {
+            temp.Make("xdg/lumora");
+            link(user, fallback.chopped(1));
+        }
+        if (plant == TPlant::DataToNotes) {
+            temp.Write("FontCache3D/" + stem + ".Hdr", EncodeCacheHeader(record));
+            link(user + "notes.txt", primary + stem + ".Dat");
+        }
+
+        ResetSmoothFontCache();
+        TSmoothFontCache& cache = SmoothFontCache();
+        cache.UseDiskCache = true;
+        cache.DiskCacheDirectory = primary;
+        TSmoothCharacterSet& set = cache.SetFor(font, style);
+        EXPECT_FALSE(set.CachedGlyph('B').Rendered());   // not read through a link
+        set.Fill(U'A');
+        EXPECT_EQ(cache.WriteSetToDisk(set), plant == TPlant::BothFolders ? QString() : fallback);
+        cache.DiskCacheSizeMax = 0;
+        cache.TrimDiskCaches();
+        if (plant != TPlant::BothFolders) EXPECT_FALSE(QFileInfo::exists(fallback + stem + ".Dat"));  // ours go
+        EXPECT_EQ(QDir(user).entryList(QDir::Files).size(), files.size());
+        for (auto it = files.begin(); it != files.end(); ++it)
+            EXPECT_EQ(ReadFileBytes(user + it.key()), it.value()) << it.key().toStdString();
+    }
+}
+
+// Trimming counts and deletes whole sets only: "<N>.Dat" and "<N>.Hdr", N a
+// signed 32-bit decimal number as the cache writes it, both regular files.
+TEST_F(SmoothFontCacheTest, TrimmingLeavesEverythingThatIsNoSetOfOurs) {
+    TSmoothFontCache& cache = DiskCache();
+    const QString folder = FTemp.Make("strays");
+    const QString notes = FTemp.Write("notes.txt", "call home");
+    const QStringList strays = {"thesis.Dat", "12a.Dat", "12a.Hdr", "007.Dat", "007.Hdr", "7.Hdr", "4.Dat",
+                                "5.Hdr", "9.Hdr", "99999999999.Dat", "99999999999.Hdr"};
+    for (const QString& name : strays + QStringList{"-3.Dat", "-3.Hdr"}) WriteAged(folder + name, 100, 100);
+    ASSERT_TRUE(QDir().mkdir(folder + "5.Dat"));
+    ASSERT_EQ(symlink(QFile::encodeName(notes).constData(), QFile::encodeName(folder + "9.Dat").constData()), 0);
+    cache.DiskCacheSizeMax = 0;
+    cache.TrimDiskCache(folder);
+    QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    QStringList expected = strays + QStringList{"5.Dat", "9.Dat"};
+    left.sort();
+    expected.sort();
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(ReadFileBytes(notes), "call home");
 }
 
 TEST_F(SmoothFontCacheTest, EvictionWritesTheSetAndTrims) {

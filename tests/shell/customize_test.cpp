@@ -4,6 +4,7 @@
 #include "shell/customize.h"
 #include "shell/application.h"
 #include "shell/messages.h"
+#include "shell/skin.h"
 #include "env_guard.h"
 #include "shell/startup.h"
 #include "shell/tracelog.h"
@@ -254,7 +255,7 @@ TEST_F(Customization, ALineWithoutEqualsSignIsSkipped) {
 }
 
 TEST_F(Customization, ChangeImageSetsTheNamedPictureAndResizes) {
-    Temp.Write("art/brand.png", Png(40, 30, Qt::red));
+    Temp.Write("brand.png", Png(40, 30, Qt::red));
     LoadCustomFile();
     const struct {
         const char* Line;
@@ -262,12 +263,12 @@ TEST_F(Customization, ChangeImageSetsTheNamedPictureAndResizes) {
         int Align;
         QRect After;
     } cases[] = {
-        {"FotavoLogo.pixmap=ChangeImage art/brand.png", {10, 10, 50, 20}, Lumora::alNone, {10, 10, 50, 20}},
-        {"FotavoLogo.pixmap=ChangeImage art/brand.png Adjust", {10, 10, 50, 20}, Lumora::alNone, {10, 10, 40, 30}},
-        {"FotavoLogo.Pixmap=ChangeImage art/brand.png AdjustToOffset", {10, 10, 50, 20}, Lumora::alNone, {10, 10, 48, 38}},
+        {"FotavoLogo.pixmap=ChangeImage brand.png", {10, 10, 50, 20}, Lumora::alNone, {10, 10, 50, 20}},
+        {"FotavoLogo.pixmap=ChangeImage brand.png Adjust", {10, 10, 50, 20}, Lumora::alNone, {10, 10, 40, 30}},
+        {"FotavoLogo.Pixmap=ChangeImage brand.png AdjustToOffset", {10, 10, 50, 20}, Lumora::alNone, {10, 10, 48, 38}},
         // Aligned to the bottom: grows upward; to the right: grows leftward.
-        {"FotavoLogo.pixmap=ChangeImage art/brand.png Adjust", {0, 100, 50, 20}, Lumora::alBottom, {0, 90, 40, 30}},
-        {"FotavoLogo.pixmap=ChangeImage art/brand.png Adjust", {100, 0, 50, 20}, Lumora::alRight, {110, 0, 40, 30}},
+        {"FotavoLogo.pixmap=ChangeImage brand.png Adjust", {0, 100, 50, 20}, Lumora::alBottom, {0, 90, 40, 30}},
+        {"FotavoLogo.pixmap=ChangeImage brand.png Adjust", {100, 0, 50, 20}, Lumora::alRight, {110, 0, 40, 30}},
     };
     for (const auto& c : cases) {
         TForm form;
@@ -280,8 +281,8 @@ TEST_F(Customization, ChangeImageSetsTheNamedPictureAndResizes) {
     }
     // No such file, or a property that holds no picture: nothing changes.
     TForm form;
-    CustomizeComponent(form.Window.get(), {"FotavoLogo.pixmap=ChangeImage art/missing.png Adjust",
-                                           "FotavoLogo.text=ChangeImage art/brand.png"});
+    CustomizeComponent(form.Window.get(), {"FotavoLogo.pixmap=ChangeImage missing.png Adjust",
+                                           "FotavoLogo.text=ChangeImage brand.png"});
     EXPECT_TRUE(form.Logo->pixmap().isNull());
     EXPECT_EQ(form.Logo->text(), "");
 }
@@ -319,6 +320,49 @@ TEST_F(Customization, LoadResourceSpecTakesTwoOrThreeParts) {
         {",0002", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(LoadResourceSpec(c.Resource), c.Data) << c.Resource;
+}
+
+// Every file custom.ini names (a picture, a resource library, a logo) is one
+// beside the program. A path could reach any file the user can read: it is
+// refused with a trace warning, and a logo falls back to its default file.
+TEST_F(Customization, NamedFilesAreTakenOnlyFromBesideTheProgram) {
+    const QString app = Temp.Path() + "app/";
+    AppState().AppDir = app;
+    // Blue beside the program, red in a folder below it and in the one above.
+    for (const QString folder : {"app/", "app/art/", ""}) {
+        const QByteArray png = Png(8, 8, folder == "app/" ? Qt::blue : Qt::red);
+        Temp.Write(folder + "brand.png", png);
+        Temp.Write(folder + "Brand.dll", XRes::Build({{"JPEG", "0001", 1, png}}));
+    }
+    Temp.Write("app/Logo.bmp", Png(8, 8, Qt::yellow));
+    const struct {
+        const char* Form;  // a ChangeImage argument, or the [Branding] Logo
+        QString Name;
+        QColor Shown;
+    } cases[] = {
+        {"%1", "brand.png", Qt::blue},           {"%1", "art/brand.png", {}},
+        {"%1", Temp.Path() + "brand.png", {}},   {"FILE,%1 dll", "brand.png", Qt::blue},
+        {"FILE,%1 dll", "../brand.png", {}},     {"%1,JPEG,0001", "Brand.dll", Qt::blue},
+        {"%1,JPEG,0001", "art/Brand.dll", {}},   {"Logo", "brand.png", Qt::blue},
+        {"Logo", "../brand.png", Qt::yellow},    {"Logo", "art\\brand.png", Qt::yellow},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name.toStdString() + " in " + c.Form);
+        TTraceCapture trace;
+        QImage shown;
+        if (QLatin1String(c.Form) == QLatin1String("Logo")) {
+            ShutdownCustomization();
+            Temp.Write("app/custom.ini", ("[Branding]\nLogo=" + c.Name).toUtf8());
+            ASSERT_TRUE(LoadCustomFile());
+            shown = LoadBranding().Logo;
+        } else {
+            TForm form;
+            CustomizeComponent(form.Window.get(), {"FotavoLogo.pixmap=ChangeImage " + QString(c.Form).arg(c.Name)});
+            shown = form.Logo->pixmap().toImage();
+        }
+        EXPECT_EQ(shown.isNull() ? QColor() : shown.pixelColor(1, 1), c.Shown);
+        EXPECT_EQ(trace.Text().contains("refused: only a file beside the program is taken"), c.Shown != Qt::blue);
+    }
 }
 
 TEST_F(Customization, ReadingAResourceLibraryLeavesTheSkinFileOpen) {

@@ -122,27 +122,26 @@ TEST_F(Skins, AMissingResourceOrADamagedFileGivesNoPicture) {
 }
 
 TEST_F(Skins, BrandingFilesFallBackToTheFilesBesideTheProgram) {
-    Temp.Write("custom.ini", "[Branding]\nLogo=missing.bmp\nLogoCells=4\nExtraLogo=art\\extra.png\n");
+    Temp.Write("custom.ini", "[Branding]\nLogo=missing.bmp\nLogoCells=4\nExtraLogo=extra.png\n");
     Temp.Write("Logo.bmp", Encoded(200, 50, Qt::yellow, "BMP"));
-    Temp.Write("art/extra.png", Encoded(60, 30, Qt::cyan, "PNG"));
+    Temp.Write("extra.png", Encoded(60, 30, Qt::cyan, "PNG"));
     ASSERT_TRUE(LoadCustomFile());
     const TBranding b = LoadBranding();
     EXPECT_EQ(b.LogoFile, Temp.Path() + "Logo.bmp");
     EXPECT_EQ(b.Logo.size(), QSize(200, 50));
     EXPECT_EQ(b.LogoCells, 4);
-    EXPECT_EQ(b.ExtraFile, Temp.Path() + "art/extra.png") << "a backslash counts as a slash";
+    EXPECT_EQ(b.ExtraFile, Temp.Path() + "extra.png");
     EXPECT_EQ(Centre(b.Extra), QColor(Qt::cyan));
     EXPECT_EQ(LogoFile(), b.LogoFile);
     EXPECT_EQ(ExtraFile(), b.ExtraFile);
 }
 
-TEST_F(Skins, BrandingNamesAnAbsoluteFileOrNothing) {
-    TTempFolder elsewhere;
-    const QString logo = elsewhere.Write("brand.png", Encoded(30, 10, Qt::red, "PNG"));
-    Temp.Write("custom.ini", QStringLiteral("[Branding]\nLogo=%1\nLogoCells=0\n").arg(logo).toUtf8());
+TEST_F(Skins, BrandingNamesAFileOrNothing) {
+    Temp.Write("brand.png", Encoded(30, 10, Qt::red, "PNG"));
+    Temp.Write("custom.ini", "[Branding]\nLogo=brand.png\nLogoCells=0\n");
     ASSERT_TRUE(LoadCustomFile());
     TBranding b = LoadBranding();
-    EXPECT_EQ(b.LogoFile, logo);
+    EXPECT_EQ(b.LogoFile, Temp.Path() + "brand.png");
     EXPECT_EQ(b.LogoCells, 1) << "at least one frame";
     EXPECT_TRUE(b.ExtraFile.isEmpty());
     EXPECT_TRUE(b.Extra.isNull());
