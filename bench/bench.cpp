@@ -11,6 +11,7 @@
 //   lumora-bench glyphs [PASSES]            3D captions: cold, from the disk cache, from memory
 //   lumora-bench startup DISC [PASSES]      program start to the first painted roll page
 //   lumora-bench view DISC [PASSES]         the full view: ShowPhoto to picture on screen, zoom frames
+//   lumora-bench print DISC                 index prints of the first roll and prints of its first photo, to PDF
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
 //
@@ -22,6 +23,7 @@
 #include "bench/grid.h"
 #include "bench/io.h"
 #include "bench/loader.h"
+#include "bench/print.h"
 #include "bench/startup.h"
 #include "bench/view.h"
 #include "bench/transitions.h"
@@ -161,6 +163,7 @@ int Usage() {
                  "       lumora-bench glyphs [PASSES]\n"
                  "       lumora-bench startup DISC_FOLDER [PASSES]\n"
                  "       lumora-bench view DISC_FOLDER [PASSES]\n"
+                 "       lumora-bench print DISC_FOLDER\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
                  "       lumora-bench transitions [PASSES]\n");
     return 2;
@@ -177,6 +180,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QByteArray(argv[1]) == "loader") return RunLoaderBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "startup") return RunStartupBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "view") return RunViewBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "print") return RunPrintBench(argc, argv);
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);

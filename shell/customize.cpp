@@ -406,8 +406,11 @@ QString Substitute(const QString& text) {
             out = ReplaceWholeWord(out, line.left(eq), line.mid(eq + 1));
         }
     }
-    const QString title = GetAppTitle();
-    if (!title.isEmpty()) out = ReplaceWholeWord(out, QStringLiteral("%AppName%"), title);
+    // Without a title of the disc's the program's own name stands in: the
+    // placeholder itself is never shown to anyone.
+    QString title = GetAppTitle();
+    if (title.isEmpty()) title = ApplicationTitle();
+    out = ReplaceWholeWord(out, QStringLiteral("%AppName%"), title);
     return out;
 }
 

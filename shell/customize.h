@@ -48,7 +48,7 @@ QString CustomWorkingCopy();
 void CustomizeApplication();
 
 // Text with every substitution applied, in list order, then "%AppName%" by
-// GetAppTitle when that is not empty. Whole-word rule per key: when the first
+// GetAppTitle, or by ApplicationTitle when the disc gives no title. Whole-word rule per key: when the first
 // occurrence (any case) touches a letter or digit the text stays as it is;
 // otherwise the key as written, in upper case, in lower case (value in lower
 // case), with capital initials (value likewise), and in any case are replaced.

@@ -15,6 +15,7 @@
 #include "shell/messages.h"
 #include "shell/startup.h"
 #include "shell/strings.h"
+#include "sharing/printing.h"
 #include "viewer/lumorafrm.h"
 #include "viewer/splash.h"
 #include "viewer/statusfrm.h"
@@ -69,6 +70,7 @@ int ListRolls() {
 }
 
 int RunViewer() {
+    RegisterPrinting();
     if (!AppState().InstanceMode) ShowSplash(2);
     TLumoraFrm window;
     CreateSharedWindows();

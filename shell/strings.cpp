@@ -47,6 +47,22 @@ constexpr TEntry Table[] = {
     {TStr::UnableToWriteTo, "Unable to write to %s"},
     {TStr::CantFindFile, "Can't find file \"%1\""},
     {TStr::CantMakeWorkingCopy, "Can't create the temporary folder %1 for the customization file"},
+    {TStr::CreatingIndexPrint, "Creating index print..."},
+    {TStr::PrintingIndexImage, "Creating index print...\\n\\nPrinting image %1!d! of %2!d!."},
+    {TStr::IndexPrintTitle, "%AppName% Index Print"},
+    {TStr::PrintDocumentTitle, "%AppName% document"},
+    {TStr::IndexPrintFailed, "%AppName% was unable to create an index print.  The error is: %1\\n\\nPlease check your "
+                             "print configuration and try again."},
+    {TStr::PrintNotSupported, "This feature is not supported."},
+    {TStr::PrintNoDevice, "The default print device could not be detected."},
+    {TStr::PrintNoPictures, "No pictures were specified for printing."},
+    {TStr::PrintIndexFailed, "The picture index failed to print."},
+    {TStr::PrintPictureFailed, "A picture failed to print."},
+    {TStr::PrintUnknownError, "An unknown index print error (%1!d!) occured."},
+    {TStr::IndexPrintCancelled, "Your index print was cancelled."},
+    {TStr::PrintingImages, "Printing Images"},
+    {TStr::PrintingImageFile, "Printing image \"%1\"\\n\\nFile %2!d! of %3!d!"},
+    {TStr::PhotoNotPrinted, "The photo %1 could not be printed. Please check your print configuration and try again."},
 };
 
 static_assert(std::size(Table) == size_t(TStr::Count_), "every TStr needs its line in the table");

@@ -51,6 +51,22 @@ enum class TStr : int {
     UnableToWriteTo,          // %s the file
     CantFindFile,             // %1 the skin group
     CantMakeWorkingCopy,      // %1 the temporary folder
+    // Printing
+    CreatingIndexPrint,
+    PrintingIndexImage,       // %1!d! photos done, %2!d! photo count
+    IndexPrintTitle,          // the library's title atop each sheet
+    PrintDocumentTitle,       // the printer's document name
+    IndexPrintFailed,         // %1 the reason below
+    PrintNotSupported,
+    PrintNoDevice,
+    PrintNoPictures,
+    PrintIndexFailed,
+    PrintPictureFailed,
+    PrintUnknownError,        // %1!d! the library's result
+    IndexPrintCancelled,
+    PrintingImages,           // the status window's caption of a photo print
+    PrintingImageFile,        // %1 file, %2!d! page, %3!d! page count
+    PhotoNotPrinted,          // %1 the photo's file name
 
     Count_                    // keep last
 };

@@ -45,6 +45,18 @@ void Report(const QString& line) {
 
 } // namespace
 
+namespace {
+
+TSharingHandlers& SharingSlot() {
+    static TSharingHandlers handlers;
+    return handlers;
+}
+
+} // namespace
+
+void SetSharingHandlers(TSharingHandlers handlers) { SharingSlot() = std::move(handlers); }
+const TSharingHandlers& SharingHandlers() { return SharingSlot(); }
+
 void RunGuarded(const std::function<void()>& step) {
     try {
         step();
@@ -564,10 +576,14 @@ void TLumoraFrm::NewRollButtonClick() {
 }
 
 void TLumoraFrm::ThumbnailsButtonClick() { SetPage(TViewPage::Thumbs); }
-void TLumoraFrm::PrintButtonClick() { NotAvailableYet(int(TStr::FeaturePrinting)); }
+void TLumoraFrm::PrintButtonClick() {
+    if (!SharingHandlers().PrintIndex) return NotAvailableYet(int(TStr::FeaturePrinting));
+    if (FCurrentRoll) SharingHandlers().PrintIndex(*this, FCurrentRoll->FileList());
+}
 void TLumoraFrm::FullViewPrintButtonClick() {
     if (!WaitForFullView()) return;
-    NotAvailableYet(int(TStr::FeaturePrinting));
+    if (!SharingHandlers().PrintPhoto) return NotAvailableYet(int(TStr::FeaturePrinting));
+    if (TMedia* photo = FFullView->CurrentPhoto()) SharingHandlers().PrintPhoto(*this, photo);
 }
 void TLumoraFrm::RunSlideShow() {
     TRoll* shown = FCurrentRoll;

@@ -18,6 +18,7 @@ class TRollPage;
 class TThumbsPage;
 class TIconContainer;
 class TTask;
+class TMedia;
 
 class TLumoraFrm : public QWidget {
     Q_OBJECT
@@ -159,3 +160,15 @@ private:
 // Runs Step; an error it raises is shown in the standard error box, and the
 // rest of Step does not run (as for an error reaching the event loop).
 void RunGuarded(const std::function<void()>& step);
+
+// What the sharing buttons do. The sharing features sit above the viewer
+// and put their handlers here at start; a button whose handler is not set
+// says its feature is not available yet.
+struct TSharingHandlers {
+    // The thumbnails page's print button: the roll's photos in display order.
+    std::function<void(TLumoraFrm& window, const QStringList& files)> PrintIndex;
+    // The full view's print button, once its load has ended: the photo shown.
+    std::function<void(TLumoraFrm& window, TMedia* photo)> PrintPhoto;
+};
+void SetSharingHandlers(TSharingHandlers handlers);
+const TSharingHandlers& SharingHandlers();

@@ -375,7 +375,9 @@ TEST_F(SmoothFontCacheTest, LinksPlantedInTheCacheAreNeverFollowed) {
         EXPECT_EQ(cache.WriteSetToDisk(set), plant == TPlant::BothFolders ? QString() : fallback);
         cache.DiskCacheSizeMax = 0;
         cache.TrimDiskCaches();
-        if (plant != TPlant::BothFolders) EXPECT_FALSE(QFileInfo::exists(fallback + stem + ".Dat"));  // ours go
+        if (plant != TPlant::BothFolders) {
+            EXPECT_FALSE(QFileInfo::exists(fallback + stem + ".Dat"));  // ours go
+        }
         EXPECT_EQ(QDir(user).entryList(QDir::Files).size(), files.size());
         for (auto it = files.begin(); it != files.end(); ++it)
             EXPECT_EQ(ReadFileBytes(user + it.key()), it.value()) << it.key().toStdString();

@@ -135,7 +135,8 @@ TEST_F(Customization, WithoutTheFileEveryReadGivesItsDefault) {
     EXPECT_EQ(CustomIni()->ReadString("Branding", "Logo", "none"), "none");
     EXPECT_TRUE(CustomWorkingCopy().isEmpty());
     EXPECT_EQ(GetAppTitle(), "");
-    EXPECT_EQ(Substitute("Welcome to %AppName%"), "Welcome to %AppName%");
+    // The program's own name stands in for a title the disc does not give.
+    EXPECT_EQ(Substitute("Welcome to %AppName%"), "Welcome to " + ApplicationTitle());
 }
 
 TEST_F(Customization, SubstitutionsFollowTheWholeWordRule) {
