@@ -15,6 +15,7 @@
 #include "viewer/windowfixture.h"
 #include <QPageSize>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QTimer>
 
 namespace {
@@ -115,14 +116,24 @@ TEST_F(PrintingTest, TheIndexPrintCallsTheLibraryAndAnswersEachResultWithOneBox)
     QStringList calls;
     QString templ;
     int answer = 0;
+    TPrintProgressCallbackFn progress = nullptr;
+    void* job = nullptr;
     SetIndexPrintLibrary({[&](TPrintProgressCallbackFn callback, void* data) {
                               calls << (callback ? "callback set" : "callback removed");
-                              if (callback) {
-                                  EXPECT_EQ(callback(data, IndexPrint::EventPicture, 0), 0);
-                              }
+                              progress = callback;
+                              job = data;
                           },
                           [&](const char* list, const char* title, const char* file, QPrinter* printer, const char* options) {
                               calls << "print";
+                              // Each photo said in the job text; the bar one photo ahead, at most full.
+                              const int bars[] = {50, 75, 100, 100};
+                              for (int i = 0; i < 4; ++i) {
+                                  EXPECT_EQ(progress(job, IndexPrint::EventPicture, i), 0);
+                                  EXPECT_EQ(Status()->GetJobText(),
+                                            QString("Creating index print...\n\nPrinting image %1 of 4.").arg(i + 1));
+                                  EXPECT_EQ(Status()->Form.ProgressBar->value(), bars[i]);
+                              }
+                              EXPECT_EQ(progress(job, 7, 0), 0) << "other events only ask for Cancel";
                               EXPECT_EQ(QString::fromUtf8(list), w.CurrentRoll()->FileList().join('|'));
                               EXPECT_EQ(QString::fromUtf8(title), ApplicationTitle() + " Index Print");
                               EXPECT_EQ(printer->docName(), ApplicationTitle() + " document");
@@ -265,7 +276,7 @@ TEST_F(PrintingTest, ThePhotoPageIsUprightCentredAndTopAligned) {
                 if (qGray(page.pixel(x, y)) < 235) picture |= QRect(x, y, 1, 1);
         EXPECT_GT(picture.height(), picture.width()) << "portrait";
         EXPECT_NEAR(picture.top(), top, 1);
-        EXPECT_NEAR(picture.left() - area.left(), area.right() - picture.right(), 2) << "centred";
+        EXPECT_NEAR(picture.left() - area.left(), area.right() - picture.right(), 1) << "centred";
         EXPECT_GE(picture.left() - area.left(), area.width() / 64 - 1);
         EXPECT_LE(picture.bottom(), area.bottom() - area.height() / 64 + 1);
         EXPECT_TRUE(ColorNear(page.pixelColor(picture.topLeft() + QPoint(8, 8)), c.TopLeft, 40));
