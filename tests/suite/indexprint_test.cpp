@@ -2,7 +2,6 @@
 // lists and options it gets, the sheets it lays out (read back with
 // poppler's tools), its progress events, and a stop that leaves nothing.
 #include "suite/indexprint/indexprint.h"
-#include "suite/indexprint/sheetlayout.h"
 #include "support/fixtures.h"
 #include "support/pdf.h"
 #include "support/photos.h"
@@ -173,37 +172,4 @@ TEST_F(IndexPrintTest, TheCallbackHearsEachPhotoAndAStopLeavesNoDocument) {
     EXPECT_EQ(ReadFileBytes(Pdf), old);
     EXPECT_EQ(QDir(Temp.Path()).entryList(QDir::Files | QDir::Hidden).filter(".pdf").size(), 1)
         << QDir(Temp.Path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
-}
-
-TEST(IndexSheetLayout, CellsFillTheAreaUnderTheTitleInRows) {
-    const struct {
-        QSize Page;
-        bool SavePaper, Labels;
-        int Columns, Rows;
-    } cases[] = {
-        {{2480, 3508}, true, true, 6, 6},
-        {{2480, 3508}, false, true, 4, 5},
-        {{827, 1169}, true, false, 6, 6},
-        {{3508, 2480}, false, false, 4, 5},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.Page.width() << "x" << c.Page.height() << " " << c.SavePaper);
-        const TIndexSheet sheet = LayoutIndexSheet(c.Page, c.SavePaper, c.Labels);
-        ASSERT_EQ(int(sheet.Cells.size()), c.Columns * c.Rows);
-        EXPECT_EQ(sheet.Columns, c.Columns);
-        const QRect page(QPoint(0, 0), c.Page);
-        for (size_t i = 0; i < sheet.Cells.size(); ++i) {
-            const TIndexCell& cell = sheet.Cells[i];
-            EXPECT_TRUE(page.contains(cell.Photo)) << i;
-            EXPECT_GE(cell.Photo.top(), sheet.Title.bottom()) << i;
-            EXPECT_EQ(cell.Label.isEmpty(), !c.Labels) << i;
-            if (c.Labels) {
-                EXPECT_EQ(cell.Label.top(), cell.Photo.bottom() + 1) << i;
-            }
-            // Row by row, left to right, never overlapping the next.
-            if (i % c.Columns != 0) {
-                EXPECT_LT(sheet.Cells[i - 1].Photo.right(), cell.Photo.left()) << i;
-            }
-        }
-    }
 }
