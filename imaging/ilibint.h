@@ -14,6 +14,12 @@ constexpr qint64 MaxFileBytes = qint64(1) << 30;
 // Rows handed to a row callback or written between status reports.
 constexpr int RowBatch = 16;
 
+// The depths a load or a save can be asked for (0: the file's own).
+inline bool ValidLoadBits(int bits) {
+    return bits == 0 || bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+inline bool IsJpegCode(int format) { return format == FILE_JFIF || format == FILE_EXIF_JPEG; }
+
 // Reads a whole file into Data with one read loop. Returns SUCCESS, or
 // ERROR_FILENOTFOUND / ERROR_FILE_OPEN / ERROR_FILE_READ / ERROR_IMAGE_TOO_LARGE.
 int ReadWholeFile(const QString& fileName, QByteArray& data);
@@ -57,6 +63,14 @@ private:
     qint64 FSize = 0;
     qint64 FModifiedNs = 0;
 };
+
+// ---- the facade's own files ----
+// ilib_errors.cpp   the result codes' texts
+// ilib_sources.cpp  the byte sources below
+// ilib_load.cpp     loading, identification, comments, per-thread load settings
+// ilib_save.cpp     saving
+// ilib_paint.cpp    painting, printing, display modes and palettes
+// ilib_bitmap.cpp   handle lifetime, row access, the status callback
 
 // ---- identification (identify.cpp) ----
 // Format code from the file's signature; 0 when not recognised.
