@@ -4,6 +4,7 @@
 // recursion.
 #include "imaging/ilibint.h"
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -381,7 +382,9 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
     case FILE_OS2_2:
         if (h.Length < 54) return ERROR_CORRUPT_FILE;
         info.Width = int(Le32(b + 18));
-        info.Height = std::abs(int(Le32(b + 22)));
+        // A negative height means top-down rows; -2^31 has no positive twin.
+        if (int32_t(Le32(b + 22)) == INT32_MIN) return ERROR_CORRUPT_FILE;
+        info.Height = std::abs(int32_t(Le32(b + 22)));
         info.BitsPerPixel = Le16(b + 28);
         info.XResolution = int(std::lround(int(Le32(b + 38)) * 0.0254));
         info.YResolution = int(std::lround(int(Le32(b + 42)) * 0.0254));
@@ -420,7 +423,7 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
         break;
     }
     case FILE_TGA:
-        if (h.Length < 18) return ERROR_CORRUPT_FILE;
+        if (h.Length < 18 || !TgaDepthsDefined(b)) return ERROR_CORRUPT_FILE;
         info.Width = Le16(b + 12);
         info.Height = Le16(b + 14);
         info.BitsPerPixel = b[16] == 15 ? 16 : b[16];

@@ -1,5 +1,6 @@
 // Bounded random access to the bytes of a photo, in memory or in a file.
 #include "imaging/ilibint.h"
+#include "platform/paths.h"
 #include <QFile>
 #include <cerrno>
 #include <cstring>
@@ -22,7 +23,9 @@ TFileSource::~TFileSource() {
 int TFileSource::Open(const QString& fileName) {
     if (fileName.isEmpty()) return ERROR_FILENOTFOUND;
     const QByteArray path = QFile::encodeName(fileName);
-    FFd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO under a photo's name must be refused below, not
+    // waited on here until someone writes to it.
+    FFd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (FFd < 0) return errno == ENOENT || errno == ENOTDIR ? ERROR_FILENOTFOUND : ERROR_FILE_OPEN;
     struct stat st;
     if (::fstat(FFd, &st) != 0) return ERROR_FILE_READ;
@@ -47,25 +50,18 @@ bool TFileSource::ReadAt(qint64 offset, void* to, qint64 length) const {
 }
 
 int ReadWholeFile(const QString& fileName, QByteArray& data) {
-    TFileSource file;
-    const int opened = file.Open(fileName);
-    if (opened != SUCCESS) return opened;
-    if (file.Size() > MaxFileBytes) return ERROR_IMAGE_TOO_LARGE;
-    data = QByteArray(qsizetype(file.Size()), Qt::Uninitialized);
-    if (data.size() != file.Size()) return ERROR_NO_MEMORY;
-    // One sequential read of the whole file; the size was taken from fstat.
-    char* out = data.data();
-    qint64 left = file.Size();
-    while (left > 0) {
-        const ssize_t n = ::read(file.Descriptor(), out, size_t(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return ERROR_FILE_READ;
-        if (n == 0) break;  // shrank while reading
-        out += n;
-        left -= n;
+    if (Platform::ReadWholeFile(fileName, data, MaxFileBytes)) return SUCCESS;
+    switch (errno) {
+    case ENOENT:
+    case ENOTDIR:
+        return ERROR_FILENOTFOUND;
+    case EFBIG:
+        return ERROR_IMAGE_TOO_LARGE;
+    case EIO:
+        return ERROR_FILE_READ;
+    default:
+        return ERROR_FILE_OPEN;  // not a regular file, no permission, ...
     }
-    if (left > 0) data.truncate(data.size() - qsizetype(left));
-    return SUCCESS;
 }
 
 }  // namespace ilib

@@ -20,8 +20,9 @@ inline bool ValidLoadBits(int bits) {
 }
 inline bool IsJpegCode(int format) { return format == FILE_JFIF || format == FILE_EXIF_JPEG; }
 
-// Reads a whole file into Data with one read loop. Returns SUCCESS, or
-// ERROR_FILENOTFOUND / ERROR_FILE_OPEN / ERROR_FILE_READ / ERROR_IMAGE_TOO_LARGE.
+// Reads a whole regular file into Data (the platform's read: a FIFO or a
+// device is refused, never waited on). Returns SUCCESS, or ERROR_FILENOTFOUND
+// / ERROR_FILE_OPEN / ERROR_FILE_READ / ERROR_IMAGE_TOO_LARGE.
 int ReadWholeFile(const QString& fileName, QByteArray& data);
 
 // Random access to the bytes of a file or of a memory block, bounded reads only.
@@ -122,6 +123,10 @@ const char* QtWriterName(int format);
 int QtEncode(const QImage& image, int format, TByteSink& sink);
 
 // ---- TARGA (tgacodec.cpp) ----
+// True when the 18-byte Header's pixel depth (and colour-map entry depth)
+// is one the format defines for its image type: 15, 16, 24 or 32 bits of
+// true colour, 8 or 16 of grey, 8 or 16 bit indexes into a map.
+bool TgaDepthsDefined(const uint8_t* header);
 int TgaDecode(const uint8_t* data, qint64 size, QImage& image);
 int TgaEncode(const QImage& image, TByteSink& sink);
 

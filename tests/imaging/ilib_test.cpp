@@ -1,12 +1,20 @@
 #include "imaging/ilib.h"
+#include "imaging/ilibint.h"
 #include "support/fixtures.h"
 #include "support/photos.h"
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
 #include <gtest/gtest.h>
+#include <atomic>
+#include <climits>
 #include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -1079,4 +1087,118 @@ TEST(ImagingFacade, TheNextLargePictureReusesTheLastOnesMemory) {
     EXPECT_EQ(small.Width(), 1400);
     EXPECT_NE(small.Image.constBits(), spare);
     L_ReleaseSparePictureMemory();
+}
+
+namespace {
+// A TARGA header of Width x 1 of the given type and depth, with the
+// pixels (one byte each) and, when asked, the version 2 footer.
+QByteArray TgaOfDepth(int type, int depth, bool footer) {
+    QByteArray tga(18, '\0');
+    tga[2] = char(type);
+    tga[12] = 4;
+    tga[14] = 1;
+    tga[16] = char(depth);
+    tga += QByteArray(4, '\x40');
+    if (footer) tga += QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.\0", 18);
+    return tga;
+}
+
+// A 24-bit BMP header of 1 x Height with one row of pixels.
+QByteArray BmpOfHeight(uint32_t height) {
+    QByteArray bmp(54, '\0');
+    const auto put32 = [&](int at, uint32_t v) { std::memcpy(bmp.data() + at, &v, 4); };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, 58);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 1);
+    put32(22, height);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    return bmp + QByteArray(4, '\x7F');
+}
+}  // namespace
+
+TEST(ImagingFacade, HeadersTheFormatDoesNotDefineAreRefused) {
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+    } cases[] = {
+        {"BMP height -2^31", BmpOfHeight(0x80000000u)},
+        {"true-colour TARGA of 8 bits", TgaOfDepth(2, 8, true)},
+        {"true-colour RLE TARGA of 1 bit", TgaOfDepth(10, 1, true)},
+        {"grey TARGA of 24 bits", TgaOfDepth(3, 24, true)},
+        {"mapped TARGA without a map", TgaOfDepth(1, 8, true)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const auto* bytes = reinterpret_cast<const uint8_t*>(c.Data.constData());
+        FILEINFO info;
+        EXPECT_EQ(L_FileInfoMemory(bytes, &info, c.Data.size(), 0), ERROR_CORRUPT_FILE);
+        BITMAPHANDLE bitmap;
+        EXPECT_EQ(LoadMemory(c.Data, bitmap), ERROR_CORRUPT_FILE);
+        EXPECT_FALSE(bitmap.IsAllocated());
+    }
+    // The decoder itself, given exactly the header and the pixels: nothing
+    // past them is read (AddressSanitizer watches the end of the vector).
+    const QByteArray pixelsOnly = TgaOfDepth(2, 8, false);
+    const std::vector<uint8_t> exact(pixelsOnly.begin(), pixelsOnly.end());
+    QImage image;
+    EXPECT_EQ(ilib::TgaDecode(exact.data(), qint64(exact.size()), image), ERROR_CORRUPT_FILE);
+}
+
+namespace {
+// Runs Call on a thread of its own and tells whether it waited inside open()
+// (for a FIFO: until a writer comes). Such a wait is ended by opening the
+// FIFO for writing, so a failing test fails instead of hanging.
+bool WaitsInOpen(const QString& fifo, const std::function<void()>& call) {
+    std::atomic<pid_t> thread{0};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        thread.store(pid_t(::syscall(SYS_gettid)));
+        call();
+        done.store(true);
+    });
+    bool waited = false;
+    int writer = -1;
+    while (!done.load()) {
+        const pid_t id = thread.load();
+        if (id != 0 && writer < 0) {
+            const QByteArray state = ReadFileBytes(QStringLiteral("/proc/self/task/%1/syscall").arg(id));
+            const long number = state.split(' ').value(0).toLong();
+            if (number == SYS_openat || number == SYS_open) {
+                waited = true;
+                writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            }
+        }
+        std::this_thread::yield();
+    }
+    worker.join();
+    if (writer >= 0) ::close(writer);
+    return waited;
+}
+}  // namespace
+
+TEST(ImagingFacade, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TTempFolder folder;
+    const QString fifo = folder.Path() + "photo.jpg";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct TCase {
+        const char* Name;
+        std::function<int()> Call;
+    } cases[] = {
+        {"L_FileInfo", [&] { FILEINFO info; return L_FileInfo(fifo, &info, 0); }},
+        {"L_LoadBitmap", [&] { BITMAPHANDLE b; return L_LoadBitmap(fifo, &b, 0, 1); }},
+        {"L_LoadFile", [&] { BITMAPHANDLE b; TRowLog log; return L_LoadFile(fifo, &b, 0, 1, 9, LogRows, &log); }},
+        {"L_ReadFileComment", [&] { char text[256]; return L_ReadFileComment(fifo, 3, text, sizeof text); }},
+        {"L_ReadFileComments", [&] { QStringList texts; return L_ReadFileComments(fifo, texts); }},
+        {"L_EnumDimensions", [&] { QSize sizes[32]; int count = -1; return L_EnumDimensions(fifo, sizes, count); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        int result = SUCCESS;
+        EXPECT_FALSE(WaitsInOpen(fifo, [&] { result = c.Call(); }));
+        EXPECT_EQ(result, ERROR_FILE_OPEN);
+    }
 }
