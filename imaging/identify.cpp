@@ -293,6 +293,7 @@ int TiffInfo(const TByteSource& source, FILEINFO& info) {
     info.Width = int(std::min<uint32_t>(width, INT32_MAX));
     info.Height = int(std::min<uint32_t>(height, INT32_MAX));
     info.BitsPerPixel = int(std::min<uint32_t>(bitsPerSample * std::min<uint32_t>(samples, 4), 64));
+    if (samples == 1 && bitsPerSample == 16) info.BitsPerPixel = 8;  // grey, held as 8-bit grey
     info.XResolution = Dpi(xRes, int(unit));
     info.YResolution = Dpi(yRes, int(unit));
     const char* name = "NONE";
@@ -404,6 +405,7 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
         const int depth = b[24], colourType = b[25];
         const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
         info.BitsPerPixel = depth * channels;
+        if (colourType == 0 && depth == 16) info.BitsPerPixel = 8;  // held as 8-bit grey
         if (colourType == 4) info.BitsPerPixel = 32;  // grey with alpha is shown as colour
         SetCompression(info, "DEFLATE");
         PngResolution(source, info);
@@ -427,6 +429,7 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
         info.Width = Le16(b + 12);
         info.Height = Le16(b + 14);
         info.BitsPerPixel = b[16] == 15 ? 16 : b[16];
+        if ((b[2] == 3 || b[2] == 11) && b[16] == 16) info.BitsPerPixel = 8;  // grey and alpha: grey
         SetCompression(info, b[2] >= 9 ? "RLE" : "NONE");
         break;
     case FILE_PCX:

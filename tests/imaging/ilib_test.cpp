@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QSet>
 #include <gtest/gtest.h>
 #include <atomic>
 #include <climits>
@@ -1200,5 +1201,44 @@ TEST(ImagingFacade, AFifoIsRefusedWithoutWaitingForAWriter) {
         int result = SUCCESS;
         EXPECT_FALSE(WaitsInOpen(fifo, [&] { result = c.Call(); }));
         EXPECT_EQ(result, ERROR_FILE_OPEN);
+    }
+}
+
+TEST(ImagingFacade, DeepGreyIsHeldAsEightBitGreyWithEveryLevel) {
+    // Column x holds grey level x, at 16 bits per sample.
+    QImage ramp(256, 4, QImage::Format_Grayscale16);
+    for (int y = 0; y < ramp.height(); ++y) {
+        auto* row = reinterpret_cast<quint16*>(ramp.scanLine(y));
+        for (int x = 0; x < 256; ++x) row[x] = quint16(x * 257);
+    }
+    QByteArray tga(18, '\0');  // grey and alpha, 16 bits a pixel, top-down
+    tga[2] = 3;
+    tga[12] = 0;
+    tga[13] = 1;
+    tga[14] = 1;
+    tga[16] = 16;
+    tga[17] = 0x20;
+    for (int x = 0; x < 256; ++x) tga.append(char(x)).append('\xFF');
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+    } cases[] = {
+        {"16-bit grey PNG", QtEncoded(ramp, "png")},
+        {"16-bit grey TIFF", QtEncoded(ramp, "tiff")},
+        {"grey and alpha TARGA", tga},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        FILEINFO info;
+        ASSERT_EQ(L_FileInfoMemory(reinterpret_cast<const uint8_t*>(c.Data.constData()), &info, c.Data.size(), 0),
+                  SUCCESS);
+        EXPECT_EQ(info.BitsPerPixel, 8);
+        BITMAPHANDLE bitmap;
+        ASSERT_EQ(LoadMemory(c.Data, bitmap), SUCCESS);
+        EXPECT_EQ(bitmap.BitsPerPixel, 8);
+        QSet<int> levels;
+        for (int x = 0; x < 256; ++x) levels.insert(qGray(bitmap.Image.pixel(x, 0)));
+        EXPECT_EQ(levels.size(), 256);
+        EXPECT_EQ(qGray(bitmap.Image.pixel(200, 0)), 200);
     }
 }
