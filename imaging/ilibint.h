@@ -164,6 +164,8 @@ inline const char* const PartialPictureWarning =
 // A new picture of the size and format, uninitialised. A large one may reuse
 // the memory of the last large picture freed. Null when there is no memory.
 QImage NewPictureImage(int width, int height, QImage::Format format);
+// Bytes of pixel memory kept as the spare; 0 when none is kept.
+size_t SparePictureBytes();
 
 // Sets a zero-terminated string into a FILEINFO field.
 void SetCompression(FILEINFO& info, const char* text);

@@ -1242,3 +1242,28 @@ TEST(ImagingFacade, DeepGreyIsHeldAsEightBitGreyWithEveryLevel) {
         EXPECT_EQ(qGray(bitmap.Image.pixel(200, 0)), 200);
     }
 }
+
+TEST(ImagingFacade, ThePictureMemoryKeptIsAtMostTwiceAnExLargePhoto) {
+    L_ReleaseSparePictureMemory();
+    const size_t exLarge = size_t(3072) * 2048 * 3;
+    struct TCase {
+        const char* Name;
+        QSize Size;
+        size_t KeptAfter;  // the spare once the picture is freed
+    } cases[] = {
+        {"ExLarge photo", {3072, 2048}, exLarge},
+        {"panorama of 40000 x 5000", {40000, 5000}, exLarge},
+        {"twice an ExLarge", {6144, 2048}, 2 * exLarge},
+        {"just over twice", {6145, 2048}, 2 * exLarge},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        {
+            const QImage picture = ilib::NewPictureImage(c.Size.width(), c.Size.height(), QImage::Format_RGB888);
+            ASSERT_FALSE(picture.isNull());
+        }
+        EXPECT_EQ(ilib::SparePictureBytes(), c.KeptAfter);
+    }
+    L_ReleaseSparePictureMemory();
+    EXPECT_EQ(ilib::SparePictureBytes(), 0u);
+}
