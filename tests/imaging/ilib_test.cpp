@@ -439,6 +439,7 @@ struct TRowLog {
 int LogRows(pFILEINFO info, pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines, void* userData) {
     auto* log = static_cast<TRowLog*>(userData);
     log->Batches.emplace_back(row, lines);
+    if (lines == 0) return log->StopAfter == 0 ? ERROR_USER_ABORT : SUCCESS;  // asked whether to go on
     if (!info || buffer != bitmap->Image.constBits() + qsizetype(row) * bitmap->BytesPerLine())
         log->PointersInside = false;
     L_AccessBitmap(bitmap);
@@ -1266,4 +1267,62 @@ TEST(ImagingFacade, ThePictureMemoryKeptIsAtMostTwiceAnExLargePhoto) {
     }
     L_ReleaseSparePictureMemory();
     EXPECT_EQ(ilib::SparePictureBytes(), 0u);
+}
+
+TEST(ImagingFacade, ACutPhotoTheFullViewShowsAlsoGetsItsThumbnail) {
+    const QByteArray portrait = EncodeTestJpeg(MakePhotoLikeImage(240, 360));
+    const QByteArray landscape = EncodeTestJpeg(MakePhotoLikeImage(480, 320));
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+        bool Shown;
+    } cases[] = {
+        {"portrait cut in its top sixth", CutScanData(portrait, 0.08), true},
+        {"landscape cut after its first rows", CutScanData(landscape, 0.05), true},
+        {"landscape cut inside its first row of blocks", CutScanData(landscape, 0.005), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        BITMAPHANDLE full;
+        EXPECT_EQ(LoadMemory(c.Data, full), c.Shown ? SUCCESS : ERROR_CORRUPT_FILE);
+        // As the thumbnail loader reads it: a small scale, only the centre cut.
+        L_SetLoadScale(70);
+        L_SetLoadCentreSquare(true);
+        BITMAPHANDLE thumb;
+        EXPECT_EQ(LoadMemory(c.Data, thumb), c.Shown ? SUCCESS : ERROR_CORRUPT_FILE);
+        EXPECT_EQ(!L_LoadWarning().isEmpty(), c.Shown);
+        L_SetLoadScale(0);
+        L_SetLoadCentreSquare(false);
+    }
+}
+
+TEST(ImagingFacade, ProgressiveScansAreBoundedAndHearAStop) {
+    const QByteArray progressive = EncodeProgressiveJpeg(MakePhotoLikeImage(256, 256).convertToFormat(QImage::Format_Grayscale8));
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+        int Result;
+    } cases[] = {
+        {"as written", progressive, SUCCESS},
+        {"its refinement scan once more", WithRepeatedScan(progressive, 1), ERROR_CORRUPT_FILE},
+        {"its refinement scan 3000 times more", WithRepeatedScan(progressive, 3000), ERROR_CORRUPT_FILE},
+        {"a first scan 50 times more", WithRepeatedScan(progressive, 50, true), SUCCESS},
+        {"a first scan 3000 times more", WithRepeatedScan(progressive, 3000, true), ERROR_CORRUPT_FILE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        BITMAPHANDLE bitmap;
+        EXPECT_EQ(LoadMemory(c.Data, bitmap), c.Result);
+    }
+    // A loader that wants to stop is heard while the scans are read, before
+    // any row is decoded.
+    TRowLog log;
+    log.StopAfter = 0;
+    BITMAPHANDLE bitmap;
+    EXPECT_EQ(L_LoadMemory(reinterpret_cast<const uint8_t*>(progressive.constData()), progressive.size(), &bitmap,
+                           0, 1, LOADFILE_ALLOCATE, LogRows, &log),
+              ERROR_USER_ABORT);
+    ASSERT_EQ(log.Batches.size(), 1u);
+    EXPECT_EQ(log.Batches[0].second, 0);
+    EXPECT_FALSE(bitmap.IsAllocated());
 }
