@@ -484,7 +484,8 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
     return SUCCESS;
 }
 
-int CheckComplete(const TByteSource& source, int format) {
+int CheckComplete(const TByteSource& source, int format, bool& partial) {
+    partial = false;
     if (format != FILE_BMP && format != FILE_OS2 && format != FILE_OS2_2) return SUCCESS;
     // Qt's BMP reader shows a cut file as a picture with a blank end without a
     // word; an uncompressed BMP's size is known from its header, so say so.
@@ -511,9 +512,9 @@ int CheckComplete(const TByteSource& source, int format) {
     if (width > MaxPictureSide || height > MaxPictureSide) return ERROR_IMAGE_TOO_LARGE;
     const qint64 stride = (width * bits + 31) / 32 * 4;
     if (source.Size() >= offset + stride * height) return SUCCESS;
-    // Qt shows what is there and leaves the missing rows blank.
+    // Qt reads what is there and leaves the other rows as they were, without a word.
     if (source.Size() < offset + stride) return ERROR_CORRUPT_FILE;
-    AddLoadWarning(QString::fromLatin1(PartialPictureWarning));
+    partial = true;
     return SUCCESS;
 }
 

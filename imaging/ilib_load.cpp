@@ -85,14 +85,16 @@ int LoadFromData(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, int bit
     }
     const int header = ilib::HeaderInfo(source, format, info);
     if (header != SUCCESS) return header;
-    const int complete = ilib::CheckComplete(source, format);
+    bool partial = false;
+    const int complete = ilib::CheckComplete(source, format, partial);
     if (complete != SUCCESS) return complete;
     QImage image;
     const int decoded = format == FILE_TGA ? ilib::TgaDecode(data, size, image)
-                                           : ilib::QtDecode(data, size, format, image);
+                                           : ilib::QtDecode(data, size, format, image, partial);
     if (decoded != SUCCESS) return decoded;
     BITMAPHANDLE result;
-    const int adopted = ilib::AdoptImage(result, std::move(image), bitsPerPixel, info.BitsPerPixel);
+    const int ownBits = partial ? 24 : info.BitsPerPixel;
+    const int adopted = ilib::AdoptImage(result, std::move(image), bitsPerPixel, ownBits);
     if (adopted != SUCCESS) return adopted;
     // The header's density, not Qt's default of 96 dpi for files without one.
     result.XResolution = info.XResolution;

@@ -82,9 +82,9 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info);
 // The 72 comment texts of a JPEG or TIFF file (empty strings where none).
 int ReadComments(const TByteSource& source, int format, QList<QByteArray>& texts);
 // ERROR_CORRUPT_FILE when the file holds none of the pixel data its header
-// announces, and a load warning when it holds only part of it (only where the
+// announces, and Partial set when it holds only part of it (only where the
 // size follows from the header: uncompressed BMP).
-int CheckComplete(const TByteSource& source, int format);
+int CheckComplete(const TByteSource& source, int format, bool& partial);
 constexpr int CommentSlots = 72;
 
 // ---- JPEG (jpegcodec.cpp) ----
@@ -117,7 +117,10 @@ struct TJpegSave {
 int JpegEncode(BITMAPHANDLE& bitmap, TByteSink& sink, const TJpegSave& save);
 
 // ---- Qt image I/O (qtcodec.cpp) ----
-int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image);
+// Partial: in, the identifier found the pixel data short; out, the picture
+// could be read only in part. Every pixel such a picture's file did not give
+// is MissingPixelColour, and the picture is true colour (a palette may lack it).
+int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image, bool& partial);
 // The Qt writer for Format, or nullptr when we cannot write it.
 const char* QtWriterName(int format);
 int QtEncode(const QImage& image, int format, TByteSink& sink);
@@ -156,6 +159,9 @@ int DeliverRows(BITMAPHANDLE& bitmap, FILEINFO* info, FILEREADCALLBACK callback,
 // when a load starts, added to by the decoders; each text is kept once.
 void ClearLoadWarning();
 void AddLoadWarning(const QString& text);
+// The colour of the pixels a damaged file did not give, whatever its format:
+// the mid grey libjpeg gives the blocks of a JPEG cut short.
+constexpr QRgb MissingPixelColour = 0xFF808080;
 // What a decoder that could read only part of a picture reports.
 inline const char* const PartialPictureWarning =
     "The image data is damaged or cut short; the part that could be read is shown";

@@ -1326,3 +1326,38 @@ TEST(ImagingFacade, ProgressiveScansAreBoundedAndHearAStop) {
     EXPECT_EQ(log.Batches[0].second, 0);
     EXPECT_FALSE(bitmap.IsAllocated());
 }
+
+TEST(ImagingFacade, PixelsADamagedFileDidNotGiveAreOneFixedGrey) {
+    const QImage photo = MakePhotoLikeImage(400, 300);
+    const auto cut = [](const QByteArray& file) { return file.left(file.size() * 2 / 5); };
+    // BMP rows are stored bottom-up, so a cut BMP lacks the top of the picture.
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+        QRect Missing;
+    } cases[] = {
+        {"PNG cut at 40 %", cut(QtEncoded(photo, "png")), QRect(0, 200, 400, 100)},
+        {"24-bit BMP cut at 40 %", cut(QtEncoded(photo.convertToFormat(QImage::Format_RGB888), "bmp")),
+         QRect(0, 0, 400, 160)},
+        {"8-bit BMP cut at 40 %", cut(QtEncoded(photo.convertToFormat(QImage::Format_Indexed8), "bmp")),
+         QRect(0, 0, 400, 160)},
+        {"JPEG cut at 40 %", CutScanData(EncodeTestJpeg(photo), 0.4), QRect(0, 200, 400, 100)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        {
+            // An earlier picture of another colour, freed: its memory is there to be reused.
+            QImage earlier(400, 300, QImage::Format_RGB32);
+            earlier.fill(Qt::red);
+        }
+        BITMAPHANDLE bitmap;
+        ASSERT_EQ(LoadMemory(c.Data, bitmap), SUCCESS);
+        ASSERT_FALSE(L_LoadWarning().isEmpty());
+        const QImage rgb = bitmap.Image.convertToFormat(QImage::Format_RGB32);
+        int others = 0;
+        for (int y = c.Missing.top(); y <= c.Missing.bottom(); ++y)
+            for (int x = c.Missing.left(); x <= c.Missing.right(); ++x)
+                others += rgb.pixel(x, y) != qRgb(128, 128, 128);
+        EXPECT_EQ(others, 0);
+    }
+}
