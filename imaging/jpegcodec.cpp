@@ -108,7 +108,7 @@ void InstallErrorManager(TJpegError& error) {
 // libjpeg calls this during its long phases too: a progressive file's scans
 // are all read inside jpeg_start_decompress, before any row comes out.
 struct TJpegProgress {
-    jpeg_progress_mgr Pub;
+    jpeg_progress_mgr Pub{};
     const TJpegLoad* Load = nullptr;
     BITMAPHANDLE* Bitmap = nullptr;
     bool Polling = false;  // inside a phase that hands out no rows
