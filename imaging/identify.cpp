@@ -4,6 +4,7 @@
 // recursion.
 #include "imaging/ilibint.h"
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -292,6 +293,7 @@ int TiffInfo(const TByteSource& source, FILEINFO& info) {
     info.Width = int(std::min<uint32_t>(width, INT32_MAX));
     info.Height = int(std::min<uint32_t>(height, INT32_MAX));
     info.BitsPerPixel = int(std::min<uint32_t>(bitsPerSample * std::min<uint32_t>(samples, 4), 64));
+    if (samples == 1 && bitsPerSample == 16) info.BitsPerPixel = 8;  // grey, held as 8-bit grey
     info.XResolution = Dpi(xRes, int(unit));
     info.YResolution = Dpi(yRes, int(unit));
     const char* name = "NONE";
@@ -381,7 +383,9 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
     case FILE_OS2_2:
         if (h.Length < 54) return ERROR_CORRUPT_FILE;
         info.Width = int(Le32(b + 18));
-        info.Height = std::abs(int(Le32(b + 22)));
+        // A negative height means top-down rows; -2^31 has no positive twin.
+        if (int32_t(Le32(b + 22)) == INT32_MIN) return ERROR_CORRUPT_FILE;
+        info.Height = std::abs(int32_t(Le32(b + 22)));
         info.BitsPerPixel = Le16(b + 28);
         info.XResolution = int(std::lround(int(Le32(b + 38)) * 0.0254));
         info.YResolution = int(std::lround(int(Le32(b + 42)) * 0.0254));
@@ -401,6 +405,7 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
         const int depth = b[24], colourType = b[25];
         const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
         info.BitsPerPixel = depth * channels;
+        if (colourType == 0 && depth == 16) info.BitsPerPixel = 8;  // held as 8-bit grey
         if (colourType == 4) info.BitsPerPixel = 32;  // grey with alpha is shown as colour
         SetCompression(info, "DEFLATE");
         PngResolution(source, info);
@@ -420,10 +425,11 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
         break;
     }
     case FILE_TGA:
-        if (h.Length < 18) return ERROR_CORRUPT_FILE;
+        if (h.Length < 18 || !TgaDepthsDefined(b)) return ERROR_CORRUPT_FILE;
         info.Width = Le16(b + 12);
         info.Height = Le16(b + 14);
         info.BitsPerPixel = b[16] == 15 ? 16 : b[16];
+        if ((b[2] == 3 || b[2] == 11) && b[16] == 16) info.BitsPerPixel = 8;  // grey and alpha: grey
         SetCompression(info, b[2] >= 9 ? "RLE" : "NONE");
         break;
     case FILE_PCX:
@@ -478,7 +484,8 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info) {
     return SUCCESS;
 }
 
-int CheckComplete(const TByteSource& source, int format) {
+int CheckComplete(const TByteSource& source, int format, bool& partial) {
+    partial = false;
     if (format != FILE_BMP && format != FILE_OS2 && format != FILE_OS2_2) return SUCCESS;
     // Qt's BMP reader shows a cut file as a picture with a blank end without a
     // word; an uncompressed BMP's size is known from its header, so say so.
@@ -505,9 +512,9 @@ int CheckComplete(const TByteSource& source, int format) {
     if (width > MaxPictureSide || height > MaxPictureSide) return ERROR_IMAGE_TOO_LARGE;
     const qint64 stride = (width * bits + 31) / 32 * 4;
     if (source.Size() >= offset + stride * height) return SUCCESS;
-    // Qt shows what is there and leaves the missing rows blank.
+    // Qt reads what is there and leaves the other rows as they were, without a word.
     if (source.Size() < offset + stride) return ERROR_CORRUPT_FILE;
-    AddLoadWarning(QString::fromLatin1(PartialPictureWarning));
+    partial = true;
     return SUCCESS;
 }
 

@@ -160,6 +160,9 @@ constexpr int LOADFILE_ALLOCATE = 1;
 constexpr int LOADFILE_STORE = 8;
 // Called as rows are decoded: Buffer holds Lines rows of the bitmap's row
 // layout starting at Row. A result other than SUCCESS stops the load with it.
+// During a long phase that delivers no rows (the scans of a progressive JPEG
+// are all read before its first row) it is also called with Lines 0 and no
+// Buffer, only to hear whether to stop.
 using FILEREADCALLBACK = int (*)(pFILEINFO info, pBITMAPHANDLE bitmap, uint8_t* buffer,
                                  int row, int lines, void* userData);
 

@@ -14,8 +14,15 @@ constexpr qint64 MaxFileBytes = qint64(1) << 30;
 // Rows handed to a row callback or written between status reports.
 constexpr int RowBatch = 16;
 
-// Reads a whole file into Data with one read loop. Returns SUCCESS, or
-// ERROR_FILENOTFOUND / ERROR_FILE_OPEN / ERROR_FILE_READ / ERROR_IMAGE_TOO_LARGE.
+// The depths a load or a save can be asked for (0: the file's own).
+inline bool ValidLoadBits(int bits) {
+    return bits == 0 || bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+inline bool IsJpegCode(int format) { return format == FILE_JFIF || format == FILE_EXIF_JPEG; }
+
+// Reads a whole regular file into Data (the platform's read: a FIFO or a
+// device is refused, never waited on). Returns SUCCESS, or ERROR_FILENOTFOUND
+// / ERROR_FILE_OPEN / ERROR_FILE_READ / ERROR_IMAGE_TOO_LARGE.
 int ReadWholeFile(const QString& fileName, QByteArray& data);
 
 // Random access to the bytes of a file or of a memory block, bounded reads only.
@@ -58,6 +65,14 @@ private:
     qint64 FModifiedNs = 0;
 };
 
+// ---- the facade's own files ----
+// ilib_errors.cpp   the result codes' texts
+// ilib_sources.cpp  the byte sources below
+// ilib_load.cpp     loading, identification, comments, per-thread load settings
+// ilib_save.cpp     saving
+// ilib_paint.cpp    painting, printing, display modes and palettes
+// ilib_bitmap.cpp   handle lifetime, row access, the status callback
+
 // ---- identification (identify.cpp) ----
 // Format code from the file's signature; 0 when not recognised.
 int IdentifyFormat(const TByteSource& source);
@@ -67,9 +82,9 @@ int HeaderInfo(const TByteSource& source, int format, FILEINFO& info);
 // The 72 comment texts of a JPEG or TIFF file (empty strings where none).
 int ReadComments(const TByteSource& source, int format, QList<QByteArray>& texts);
 // ERROR_CORRUPT_FILE when the file holds none of the pixel data its header
-// announces, and a load warning when it holds only part of it (only where the
+// announces, and Partial set when it holds only part of it (only where the
 // size follows from the header: uncompressed BMP).
-int CheckComplete(const TByteSource& source, int format);
+int CheckComplete(const TByteSource& source, int format, bool& partial);
 constexpr int CommentSlots = 72;
 
 // ---- JPEG (jpegcodec.cpp) ----
@@ -102,12 +117,19 @@ struct TJpegSave {
 int JpegEncode(BITMAPHANDLE& bitmap, TByteSink& sink, const TJpegSave& save);
 
 // ---- Qt image I/O (qtcodec.cpp) ----
-int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image);
+// Partial: in, the identifier found the pixel data short; out, the picture
+// could be read only in part. Every pixel such a picture's file did not give
+// is MissingPixelColour, and the picture is true colour (a palette may lack it).
+int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image, bool& partial);
 // The Qt writer for Format, or nullptr when we cannot write it.
 const char* QtWriterName(int format);
 int QtEncode(const QImage& image, int format, TByteSink& sink);
 
 // ---- TARGA (tgacodec.cpp) ----
+// True when the 18-byte Header's pixel depth (and colour-map entry depth)
+// is one the format defines for its image type: 15, 16, 24 or 32 bits of
+// true colour, 8 or 16 of grey, 8 or 16 bit indexes into a map.
+bool TgaDepthsDefined(const uint8_t* header);
 int TgaDecode(const uint8_t* data, qint64 size, QImage& image);
 int TgaEncode(const QImage& image, TByteSink& sink);
 
@@ -137,6 +159,9 @@ int DeliverRows(BITMAPHANDLE& bitmap, FILEINFO* info, FILEREADCALLBACK callback,
 // when a load starts, added to by the decoders; each text is kept once.
 void ClearLoadWarning();
 void AddLoadWarning(const QString& text);
+// The colour of the pixels a damaged file did not give, whatever its format:
+// the mid grey libjpeg gives the blocks of a JPEG cut short.
+constexpr QRgb MissingPixelColour = 0xFF808080;
 // What a decoder that could read only part of a picture reports.
 inline const char* const PartialPictureWarning =
     "The image data is damaged or cut short; the part that could be read is shown";
@@ -145,6 +170,8 @@ inline const char* const PartialPictureWarning =
 // A new picture of the size and format, uninitialised. A large one may reuse
 // the memory of the last large picture freed. Null when there is no memory.
 QImage NewPictureImage(int width, int height, QImage::Format format);
+// Bytes of pixel memory kept as the spare; 0 when none is kept.
+size_t SparePictureBytes();
 
 // Sets a zero-terminated string into a FILEINFO field.
 void SetCompression(FILEINFO& info, const char* text);

@@ -24,12 +24,16 @@ struct TJpegError {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
     int Code = ERROR_CORRUPT_FILE;
-    // Where the decode stands, for judging a warning: no picture yet (header,
-    // start), or rows being read (and how many are out so far).
-    bool ReadingRows = false;
-    int RowsOut = 0;
-    bool Progressive = false;
 };
+
+// More scans than any encoder writes: libjpeg's progressive script has 10
+// for a colour photo and 6 for a grey one, and optimising encoders stay near
+// that. A file with more repeats scans to make the decoder work: each scan
+// walks every block of its components, about 15 ms for an 8192 x 8192 grey
+// picture however few bytes the scan has, so 3,000 copies of one scan kept
+// the decoder busy for minutes. 64 scans of that picture take about a
+// second. (djpeg offers the same guard as -maxscans.)
+constexpr int MaxScans = 64;
 
 int MapJpegError(int messageCode) {
     switch (messageCode) {
@@ -57,30 +61,34 @@ int MapJpegError(int messageCode) {
     }
 }
 
-[[noreturn]] void OnErrorExit(j_common_ptr cinfo) {
+[[noreturn]] void Fail(j_common_ptr cinfo, int code) {
     auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
-    error->Code = MapJpegError(cinfo->err->msg_code);
+    error->Code = code;
     std::longjmp(error->Jump, 1);
 }
+
+[[noreturn]] void OnErrorExit(j_common_ptr cinfo) { Fail(cinfo, MapJpegError(cinfo->err->msg_code)); }
 
 // Warnings are what a damaged file gives: a corrupt segment, data that ends
 // early (the decoder fills the rest as it can). The picture is shown with the
 // warning beside it, as long as some of it came from the file: data that ends
-// before the picture begins, or before the first rows of a sequential file,
-// leaves nothing worth showing and is refused.
+// before the picture begins, inside the first scan of a progressive file or
+// inside the first row of blocks of a sequential one leaves nothing worth
+// showing and is refused. The rows decoded count whether they were kept or
+// skipped (a centre cut skips the top of a portrait photo), and whatever the
+// scale, so a photo the full view shows also gets its thumbnail.
 void OnEmitMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return;
-    auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
     const int code = cinfo->err->msg_code;
+    // A scan that refines bits no earlier scan sent: no encoder writes one,
+    // and repeating a refinement scan is the costly way of wasting the
+    // decoder's time (each copy walks every coefficient of every block).
+    if (code == JWRN_BOGUS_PROGRESSION) Fail(cinfo, ERROR_CORRUPT_FILE);
     if (code == JWRN_JPEG_EOF) {
         const auto* decoder = reinterpret_cast<j_decompress_ptr>(cinfo);
         const bool nothingDecoded =
-            error->Progressive ? decoder->input_scan_number <= 1 && !error->ReadingRows
-                               : !error->ReadingRows || error->RowsOut == 0;
-        if (nothingDecoded) {
-            error->Code = ERROR_CORRUPT_FILE;
-            std::longjmp(error->Jump, 1);
-        }
+            decoder->input_scan_number <= 1 && (decoder->progressive_mode || decoder->input_iMCU_row == 0);
+        if (nothingDecoded) Fail(cinfo, ERROR_CORRUPT_FILE);
     }
     char text[JMSG_LENGTH_MAX];
     cinfo->err->format_message(cinfo, text);
@@ -95,6 +103,28 @@ void InstallErrorManager(TJpegError& error) {
     error.Pub.error_exit = OnErrorExit;
     error.Pub.emit_message = OnEmitMessage;
     error.Pub.output_message = OnOutputMessage;
+}
+
+// libjpeg calls this during its long phases too: a progressive file's scans
+// are all read inside jpeg_start_decompress, before any row comes out.
+struct TJpegProgress {
+    jpeg_progress_mgr Pub{};
+    const TJpegLoad* Load = nullptr;
+    BITMAPHANDLE* Bitmap = nullptr;
+    bool Polling = false;  // inside a phase that hands out no rows
+};
+
+void OnProgress(j_common_ptr cinfo) {
+    const auto* decoder = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (decoder->input_scan_number > MaxScans) Fail(cinfo, ERROR_CORRUPT_FILE);
+    // A stop asked for is heard here as well as between row batches: the
+    // row callback, given no rows, is how a loader is asked.
+    const auto* progress = reinterpret_cast<TJpegProgress*>(cinfo->progress);
+    const TJpegLoad& load = *progress->Load;
+    if (progress->Polling && load.Callback) {
+        const int result = load.Callback(load.Info, progress->Bitmap, nullptr, 0, 0, load.UserData);
+        if (result != SUCCESS) Fail(cinfo, result);
+    }
 }
 
 // Destroys the decompressor when the decoding function returns, also after a longjmp.
@@ -275,20 +305,24 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     if (quint64(size) > quint64(ULONG_MAX)) return ERROR_IMAGE_TOO_LARGE;
     TDecompressor decoder;
     TJpegError error;
+    TJpegProgress progress;
     QImage image;
     std::vector<uint8_t> scratch;
     InstallErrorManager(error);
     decoder.Info.err = &error.Pub;
+    progress.Pub.progress_monitor = OnProgress;
+    progress.Load = &load;
+    progress.Bitmap = &bitmap;
     if (setjmp(error.Jump)) return error.Code;
 
     jpeg_create_decompress(&decoder.Info);
     decoder.Created = true;
     jpeg_decompress_struct& cinfo = decoder.Info;
     cinfo.mem->max_memory_to_use = JpegMemoryBound;
+    cinfo.progress = &progress.Pub;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
     if (TooLarge(cinfo.image_width, cinfo.image_height)) return ERROR_IMAGE_TOO_LARGE;
-    error.Progressive = cinfo.progressive_mode;
     // Sequential Huffman data needs at least two bits per block (a DC and an
     // end-of-block code): a file far shorter than that could not fill even a
     // sliver of the picture it claims, and is refused before the picture is
@@ -327,7 +361,9 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     image = NewPictureImage(width, height, greyOut ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     if (image.isNull()) return ERROR_NO_MEMORY;
 
+    progress.Polling = true;
     jpeg_start_decompress(&cinfo);
+    progress.Polling = false;
     // Columns outside the cut are not decoded: the decoder works on whole
     // blocks, so it may give a few more on the left, which are dropped.
     JDIMENSION cropLeft = JDIMENSION(keep.left());
@@ -354,7 +390,6 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     const qsizetype stride = target.bytesPerLine();
     uint8_t* bits = target.bits();
     int lastPercent = -1;
-    error.ReadingRows = true;
     int first = 0;
     while (first < height) {
         const int batch = std::min(RowBatch, height - first);
@@ -368,7 +403,6 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
             const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows + done, JDIMENSION(batch - done));
             if (got == 0) return ERROR_CORRUPT_FILE;
             done += int(got);
-            error.RowsOut = first + done;
         }
         if (viaScratch) {
             for (int i = 0; i < batch; ++i) {

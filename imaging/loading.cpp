@@ -353,13 +353,16 @@ void EnumerateAndChooseBestResolution(const QString& fileName, int format, bool 
 int LoadRowCallback(pFILEINFO, pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines,
                     void* userData) {
     int& counter = *static_cast<int*>(userData);
-    L_AccessBitmap(bitmap);
-    // The decoder may hand over the picture's own rows; copying those onto
-    // themselves would be an overlapping copy.
-    if (lines > 0 && row >= 0 && row < bitmap->Height() && buffer != bitmap->Image.constScanLine(row))
-        L_PutBitmapRow(bitmap, buffer, row, qint64(bitmap->BytesPerLine()) * lines);
-    L_ReleaseBitmap(bitmap);
-    counter += lines;
+    // No rows: the decoder only asks whether to go on.
+    if (lines > 0 && buffer) {
+        L_AccessBitmap(bitmap);
+        // The decoder may hand over the picture's own rows; copying those onto
+        // themselves would be an overlapping copy.
+        if (row >= 0 && row < bitmap->Height() && buffer != bitmap->Image.constScanLine(row))
+            L_PutBitmapRow(bitmap, buffer, row, qint64(bitmap->BytesPerLine()) * lines);
+        L_ReleaseBitmap(bitmap);
+        counter += lines;
+    }
     const int height = bitmap->Height();
     const int percent = height > 0 ? int((qint64(counter) * 200 + height) / (2 * qint64(height))) : 0;
     if (const TProgressHook& hook = ProgressHook(); hook && !hook(percent)) return ERROR_USER_ABORT;

@@ -15,6 +15,10 @@ namespace {
 
 // Pictures smaller than this are left to the ordinary allocator.
 constexpr size_t SpareFrom = size_t(4) << 20;
+// Nor is a block larger than twice an ExLarge photo (3072 x 2048, 24 bits)
+// kept: one panorama would otherwise stay resident while ordinary photos
+// are viewed.
+constexpr size_t SpareUpTo = size_t(2) * 3072 * 2048 * 3;
 // The header in front of the pixels keeps the block's size; 64 bytes keeps
 // the rows aligned for vector code.
 constexpr size_t HeaderBytes = 64;
@@ -35,7 +39,12 @@ size_t BlockBytes(void* block) { return *static_cast<size_t*>(block); }
 
 // The QImage cleanup: the block becomes the spare, or is freed when a spare
 // is already kept (the newer one is kept: the next picture is likely its size).
+// A block too large to keep is freed and leaves the spare as it was.
 void ReturnBlock(void* block) {
+    if (BlockBytes(block) > SpareUpTo) {
+        std::free(block);
+        return;
+    }
     void* drop = block;
     {
         TSpare& spare = Spare();
@@ -79,6 +88,12 @@ QImage NewPictureImage(int width, int height, QImage::Format format) {
     if (!block) return QImage();
     return QImage(static_cast<uchar*>(block) + HeaderBytes, width, height, bytesPerLine, format, ReturnBlock,
                   block);
+}
+
+size_t SparePictureBytes() {
+    TSpare& spare = Spare();
+    std::lock_guard lock(spare.Lock);
+    return spare.Block ? spare.Bytes : 0;
 }
 
 }  // namespace ilib

@@ -342,7 +342,13 @@ int ScaleSide(int sourceSide, int part, int whole) {
 
 int AdoptImage(BITMAPHANDLE& bitmap, QImage image, int bitsPerPixel, int ownBits) {
     if (image.isNull()) return ERROR_CORRUPT_FILE;
-    const int bits = bitsPerPixel != 0 ? bitsPerPixel : HeldBits(ownBits > 0 ? ownBits : image.depth());
+    // Grey deeper than 8 bits (16-bit PNG and TIFF) is held as 8-bit grey;
+    // by its depth alone it would land in RGB555, with 32 levels of grey.
+    const bool deepGrey = image.format() == QImage::Format_Grayscale16 ||
+                          (image.format() == QImage::Format_Grayscale8 && ownBits > 8);
+    const int bits = bitsPerPixel != 0 ? bitsPerPixel
+                     : deepGrey        ? 8
+                                       : HeldBits(ownBits > 0 ? ownBits : image.depth());
     QImage held = ConvertImage(image, bits, 0, bitsPerPixel != 0);
     if (held.isNull()) return ERROR_NO_MEMORY;
     bitmap = BITMAPHANDLE();

@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
+#include <cstring>
 #include <mutex>
 
 namespace ilib {
@@ -37,19 +38,93 @@ bool CanWrite(const char* name) {
     return formats.contains(QByteArray(name));
 }
 
+// One read of the file by Qt into a picture whose every byte was Fill
+// before; Qt reads into a picture of the size and format it needs when it
+// is handed one. Whole is false when the reader stopped at damaged data.
+struct TRead {
+    QImage Image;
+    bool Whole = false;
+    bool IntoCanvas = false;  // Qt wrote into the picture prepared for it
+    QImageReader::ImageReaderError Error = QImageReader::UnknownError;
+};
+
+TRead ReadWithFill(const QByteArray& bytes, const char* name, QSize size, QImage::Format format, uchar fill) {
+    TRead read;
+    QByteArray shared = bytes;
+    QBuffer buffer(&shared);
+    if (!buffer.open(QIODevice::ReadOnly)) return read;
+    QImageReader reader(&buffer, name);
+    reader.setDecideFormatFromContent(false);
+    const uchar* canvas = nullptr;
+    if (size.isValid() && format != QImage::Format_Invalid) {
+        read.Image = QImage(size, format);
+        if (!read.Image.isNull()) {
+            std::memset(read.Image.bits(), fill, size_t(read.Image.sizeInBytes()));
+            canvas = read.Image.constBits();
+        }
+    }
+    read.Whole = reader.read(&read.Image);
+    read.Error = reader.error();
+    read.IntoCanvas = canvas && read.Image.constBits() == canvas;
+    return read;
+}
+
+bool SamePixel(const QImage& a, const QImage& b, int x, int y, int bytes) {
+    if (bytes == 0) return a.pixelIndex(x, y) == b.pixelIndex(x, y);  // fewer than 8 bits a pixel
+    return std::memcmp(a.constScanLine(y) + qsizetype(x) * bytes, b.constScanLine(y) + qsizetype(x) * bytes,
+                       size_t(bytes)) == 0;
+}
+
+// A picture Qt read only in part holds, where nothing was read, what its
+// memory held before: pixels of an earlier photo. Read twice, into memory
+// of all zero bits and of all one bits, a pixel the file gave is the same
+// both times and any other differs; those are painted MissingPixelColour.
+// False when Qt did not read into the memory prepared for it, so the two
+// reads cannot tell the pixels apart.
+bool FillMissingPixels(const QByteArray& bytes, const char* name, const TRead& zeros, QImage& image) {
+    const TRead ones = ReadWithFill(bytes, name, zeros.Image.size(), zeros.Image.format(), 0xFF);
+    if (!zeros.IntoCanvas || !ones.IntoCanvas || ones.Image.size() != zeros.Image.size() ||
+        ones.Image.format() != zeros.Image.format())
+        return false;
+    const int depth = zeros.Image.depth();
+    const int bytesPerPixel = depth >= 8 ? depth / 8 : 0;
+    QImage out = zeros.Image.convertToFormat(zeros.Image.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                           : QImage::Format_RGB32);
+    if (out.isNull()) return false;
+    bool anyGiven = false;
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            if (SamePixel(zeros.Image, ones.Image, x, y, bytesPerPixel))
+                anyGiven = true;
+            else
+                row[x] = MissingPixelColour;
+        }
+    }
+    if (!anyGiven) return false;
+    image = std::move(out);
+    return true;
+}
+
 }  // namespace
 
-int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image) {
+int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image, bool& partial) {
     const char* name = ReaderName(format);
     if (!name) return ERROR_FORMAT_NOT_DECODABLE;
     if (size <= 0) return ERROR_FILE_FORMAT;
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::ReadOnly)) return ERROR_FILE_READ;
-    QImageReader reader(&buffer, name);
-    reader.setDecideFormatFromContent(false);
-    if (!reader.canRead()) return ERROR_CORRUPT_FILE;
-    const QSize claimed = reader.size();
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QSize claimed;
+    QImage::Format heldFormat = QImage::Format_Invalid;
+    {
+        QByteArray shared = bytes;
+        QBuffer buffer(&shared);
+        if (!buffer.open(QIODevice::ReadOnly)) return ERROR_FILE_READ;
+        QImageReader reader(&buffer, name);
+        reader.setDecideFormatFromContent(false);
+        if (!reader.canRead()) return ERROR_CORRUPT_FILE;
+        claimed = reader.size();
+        heldFormat = reader.imageFormat();
+    }
     if (claimed.isValid()) {
         // Qt refuses pictures above its own allocation limit (in MB of 32-bit pixels).
         const qint64 qtLimit = qint64(QImageReader::allocationLimit()) * 1024 * 1024 / 4;
@@ -58,15 +133,18 @@ int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image) {
             pixels > MaxPicturePixels || (qtLimit > 0 && pixels > qtLimit))
             return ERROR_IMAGE_TOO_LARGE;
     }
-    const bool complete = reader.read(&image);
-    if (!complete && !image.isNull() && reader.error() == QImageReader::InvalidDataError) {
-        // A PNG cut short: the reader keeps the rows it got.
+    TRead read = ReadWithFill(bytes, name, claimed, heldFormat, 0x00);
+    // A PNG cut short ends with an error and the rows it got; a BMP cut
+    // short ends without one (the identifier saw that its data is short).
+    partial = !read.Image.isNull() && (partial || (!read.Whole && read.Error == QImageReader::InvalidDataError));
+    if (partial) {
+        if (!FillMissingPixels(bytes, name, read, image)) return ERROR_CORRUPT_FILE;
         AddLoadWarning(QString::fromLatin1(PartialPictureWarning));
         return SUCCESS;
     }
-    if (!complete || image.isNull()) {
+    if (!read.Whole || read.Image.isNull()) {
         image = QImage();
-        switch (reader.error()) {
+        switch (read.Error) {
         case QImageReader::DeviceError:
             return ERROR_FILE_READ;
         case QImageReader::UnsupportedFormatError:
@@ -75,6 +153,7 @@ int QtDecode(const uint8_t* data, qint64 size, int format, QImage& image) {
             return ERROR_CORRUPT_FILE;
         }
     }
+    image = std::move(read.Image);
     return SUCCESS;
 }
 

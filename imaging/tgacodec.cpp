@@ -16,6 +16,23 @@ QRgb Colour15(uint16_t v) {
 
 }  // namespace
 
+bool TgaDepthsDefined(const uint8_t* header) {
+    const int mapType = header[1], type = header[2], mapDepth = header[7], depth = header[16];
+    const int kind = type >= 9 ? type - 8 : type;
+    const bool mapDefined =
+        mapType == 0 || (mapType == 1 && (mapDepth == 15 || mapDepth == 16 || mapDepth == 24 || mapDepth == 32));
+    switch (kind) {
+    case 1:
+        return mapType == 1 && mapDefined && (depth == 8 || depth == 16);
+    case 2:
+        return mapDefined && (depth == 15 || depth == 16 || depth == 24 || depth == 32);
+    case 3:
+        return mapDefined && (depth == 8 || depth == 16);
+    default:
+        return true;  // no pixels we would read
+    }
+}
+
 int TgaDecode(const uint8_t* data, qint64 size, QImage& image) {
     if (size < 18) return ERROR_CORRUPT_FILE;
     const int idLength = data[0], mapType = data[1], type = data[2];
@@ -27,9 +44,10 @@ int TgaDecode(const uint8_t* data, qint64 size, QImage& image) {
     const bool rle = type >= 9;
     const int kind = rle ? type - 8 : type;  // 1 mapped, 2 true colour, 3 grey
     if (kind < 1 || kind > 3) return ERROR_FORMAT_NOT_DECODABLE;
+    // Each pixel is read as its type needs it (3 bytes of a true-colour
+    // pixel), so a depth the type does not define would read past the data.
+    if (!TgaDepthsDefined(data)) return ERROR_CORRUPT_FILE;
     const int pixelBytes = (depth + 7) / 8;
-    if (pixelBytes < 1 || pixelBytes > 4) return ERROR_CORRUPT_FILE;
-    if (kind == 1 && (mapType != 1 || pixelBytes > 2)) return ERROR_CORRUPT_FILE;
 
     qint64 at = 18 + idLength;
     QList<QRgb> map;

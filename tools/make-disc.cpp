@@ -121,8 +121,10 @@ QString HelpText() {
                "                  name, make-disc stops and changes nothing.\n"
                "  -h, --help      show this text\n"
                "\n"
-               "The disc is built in a hidden working folder beside DISC_FOLDER and moved in at the end: a\n"
-               "run that fails or is interrupted (Ctrl-C) leaves DISC_FOLDER as it was. Each photo done is\n"
+               "The disc is built in a hidden working folder inside DISC_FOLDER (so DISC_FOLDER may be the\n"
+               "root of a stick or a disc image) and swapped in at the end: a run that fails or is\n"
+               "interrupted (Ctrl-C) leaves DISC_FOLDER as it was. A run that was killed is dealt with by\n"
+               "the next one: an unfinished build is removed, an unfinished swap completed. Each photo done is\n"
                "shown on stderr as \"[roll] 12/240 IMG_0012.jpg\"; the summary ends with the disc's size and\n"
                "whether it fits a CD (700 MB) or a DVD (4.7 GB).\n"
                "\n"
@@ -303,7 +305,25 @@ QString WriteProgramFolder(const QString& programFolder, const QString& program,
 }
 
 int Run(const TOptions& o) {
-    // Everything that can be checked is checked before anything is written.
+    const QFileInfo discInfo(o.Disc);
+    const bool discExisted = discInfo.exists();
+    if (discExisted && !discInfo.isDir()) {
+        Print(stderr, QStringLiteral("make-disc: %1 exists and is not a folder").arg(o.Disc));
+        return ExitFailure;
+    }
+    // What a run that was killed left in the disc folder comes first: the
+    // folder is to be as that run found it, or as it was to leave it.
+    TDiscBuild build;
+    QString error;
+    QStringList notes;
+    const bool recovered = build.Recover(o.Disc, notes, error);
+    for (const QString& note : notes) Print(stderr, QStringLiteral("make-disc: %1").arg(note));
+    if (!recovered) {
+        Print(stderr, QStringLiteral("make-disc: %1").arg(error));
+        return ExitFailure;
+    }
+
+    // Everything else that can be checked is checked before anything is written.
     QString program = o.Program;
     bool programGiven = !program.isEmpty();
     if (programGiven && !QFileInfo(program).isFile()) {
@@ -338,12 +358,7 @@ int Run(const TOptions& o) {
         leftOut = std::move(photos.LeftOut);
     }
 
-    const QFileInfo discInfo(o.Disc);
-    if (discInfo.exists() && !discInfo.isDir()) {
-        Print(stderr, QStringLiteral("make-disc: %1 exists and is not a folder").arg(o.Disc));
-        return ExitFailure;
-    }
-    if (discInfo.exists()) {
+    if (discExisted) {
         if (!o.Force &&
             !QDir(discInfo.absoluteFilePath()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
             Print(stderr, QStringLiteral("make-disc: %1 is not empty; use --force to write into it anyway").arg(o.Disc));
@@ -360,13 +375,11 @@ int Run(const TOptions& o) {
         }
     }
 
-    TDiscBuild build;
-    QString error;
     if (!build.Begin(o.Disc, error)) {
         Print(stderr, QStringLiteral("make-disc: %1").arg(error));
         return ExitFailure;
     }
-    const QString unchanged = discInfo.exists() ? QStringLiteral("make-disc: nothing was changed in %1").arg(o.Disc)
+    const QString unchanged = discExisted ? QStringLiteral("make-disc: nothing was changed in %1").arg(o.Disc)
                                                 : QStringLiteral("make-disc: no disc was written");
     int skinFiles = 0;
     error = WriteProgramFolder(build.Folder() + QStringLiteral("Viewer/LMR/"), program, skinFiles);
@@ -413,6 +426,7 @@ int Run(const TOptions& o) {
             continue;
         }
         Print(stdout, QStringLiteral("roll %1: %2").arg(roll.Name, Plural(report.Photos, "photo")));
+        TestStopPoint("building");
         ++rolls;
         photos += report.Photos;
         files += report.Files;

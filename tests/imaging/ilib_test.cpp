@@ -1,12 +1,21 @@
 #include "imaging/ilib.h"
+#include "imaging/ilibint.h"
 #include "support/fixtures.h"
 #include "support/photos.h"
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QSet>
 #include <gtest/gtest.h>
+#include <atomic>
+#include <climits>
 #include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -430,6 +439,7 @@ struct TRowLog {
 int LogRows(pFILEINFO info, pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines, void* userData) {
     auto* log = static_cast<TRowLog*>(userData);
     log->Batches.emplace_back(row, lines);
+    if (lines == 0) return log->StopAfter == 0 ? ERROR_USER_ABORT : SUCCESS;  // asked whether to go on
     if (!info || buffer != bitmap->Image.constBits() + qsizetype(row) * bitmap->BytesPerLine())
         log->PointersInside = false;
     L_AccessBitmap(bitmap);
@@ -1079,4 +1089,275 @@ TEST(ImagingFacade, TheNextLargePictureReusesTheLastOnesMemory) {
     EXPECT_EQ(small.Width(), 1400);
     EXPECT_NE(small.Image.constBits(), spare);
     L_ReleaseSparePictureMemory();
+}
+
+namespace {
+// A TARGA header of Width x 1 of the given type and depth, with the
+// pixels (one byte each) and, when asked, the version 2 footer.
+QByteArray TgaOfDepth(int type, int depth, bool footer) {
+    QByteArray tga(18, '\0');
+    tga[2] = char(type);
+    tga[12] = 4;
+    tga[14] = 1;
+    tga[16] = char(depth);
+    tga += QByteArray(4, '\x40');
+    if (footer) tga += QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.\0", 18);
+    return tga;
+}
+
+// A 24-bit BMP header of 1 x Height with one row of pixels.
+QByteArray BmpOfHeight(uint32_t height) {
+    QByteArray bmp(54, '\0');
+    const auto put32 = [&](int at, uint32_t v) { std::memcpy(bmp.data() + at, &v, 4); };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, 58);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 1);
+    put32(22, height);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    return bmp + QByteArray(4, '\x7F');
+}
+}  // namespace
+
+TEST(ImagingFacade, HeadersTheFormatDoesNotDefineAreRefused) {
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+    } cases[] = {
+        {"BMP height -2^31", BmpOfHeight(0x80000000u)},
+        {"true-colour TARGA of 8 bits", TgaOfDepth(2, 8, true)},
+        {"true-colour RLE TARGA of 1 bit", TgaOfDepth(10, 1, true)},
+        {"grey TARGA of 24 bits", TgaOfDepth(3, 24, true)},
+        {"mapped TARGA without a map", TgaOfDepth(1, 8, true)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const auto* bytes = reinterpret_cast<const uint8_t*>(c.Data.constData());
+        FILEINFO info;
+        EXPECT_EQ(L_FileInfoMemory(bytes, &info, c.Data.size(), 0), ERROR_CORRUPT_FILE);
+        BITMAPHANDLE bitmap;
+        EXPECT_EQ(LoadMemory(c.Data, bitmap), ERROR_CORRUPT_FILE);
+        EXPECT_FALSE(bitmap.IsAllocated());
+    }
+    // The decoder itself, given exactly the header and the pixels: nothing
+    // past them is read (AddressSanitizer watches the end of the vector).
+    const QByteArray pixelsOnly = TgaOfDepth(2, 8, false);
+    const std::vector<uint8_t> exact(pixelsOnly.begin(), pixelsOnly.end());
+    QImage image;
+    EXPECT_EQ(ilib::TgaDecode(exact.data(), qint64(exact.size()), image), ERROR_CORRUPT_FILE);
+}
+
+namespace {
+// Runs Call on a thread of its own and tells whether it waited inside open()
+// (for a FIFO: until a writer comes). Such a wait is ended by opening the
+// FIFO for writing, so a failing test fails instead of hanging.
+bool WaitsInOpen(const QString& fifo, const std::function<void()>& call) {
+    std::atomic<pid_t> thread{0};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        thread.store(pid_t(::syscall(SYS_gettid)));
+        call();
+        done.store(true);
+    });
+    bool waited = false;
+    int writer = -1;
+    while (!done.load()) {
+        const pid_t id = thread.load();
+        if (id != 0 && writer < 0) {
+            const QByteArray state = ReadFileBytes(QStringLiteral("/proc/self/task/%1/syscall").arg(id));
+            const long number = state.split(' ').value(0).toLong();
+            if (number == SYS_openat || number == SYS_open) {
+                waited = true;
+                writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            }
+        }
+        std::this_thread::yield();
+    }
+    worker.join();
+    if (writer >= 0) ::close(writer);
+    return waited;
+}
+}  // namespace
+
+TEST(ImagingFacade, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TTempFolder folder;
+    const QString fifo = folder.Path() + "photo.jpg";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct TCase {
+        const char* Name;
+        std::function<int()> Call;
+    } cases[] = {
+        {"L_FileInfo", [&] { FILEINFO info; return L_FileInfo(fifo, &info, 0); }},
+        {"L_LoadBitmap", [&] { BITMAPHANDLE b; return L_LoadBitmap(fifo, &b, 0, 1); }},
+        {"L_LoadFile", [&] { BITMAPHANDLE b; TRowLog log; return L_LoadFile(fifo, &b, 0, 1, 9, LogRows, &log); }},
+        {"L_ReadFileComment", [&] { char text[256]; return L_ReadFileComment(fifo, 3, text, sizeof text); }},
+        {"L_ReadFileComments", [&] { QStringList texts; return L_ReadFileComments(fifo, texts); }},
+        {"L_EnumDimensions", [&] { QSize sizes[32]; int count = -1; return L_EnumDimensions(fifo, sizes, count); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        int result = SUCCESS;
+        EXPECT_FALSE(WaitsInOpen(fifo, [&] { result = c.Call(); }));
+        EXPECT_EQ(result, ERROR_FILE_OPEN);
+    }
+}
+
+TEST(ImagingFacade, DeepGreyIsHeldAsEightBitGreyWithEveryLevel) {
+    // Column x holds grey level x, at 16 bits per sample.
+    QImage ramp(256, 4, QImage::Format_Grayscale16);
+    for (int y = 0; y < ramp.height(); ++y) {
+        auto* row = reinterpret_cast<quint16*>(ramp.scanLine(y));
+        for (int x = 0; x < 256; ++x) row[x] = quint16(x * 257);
+    }
+    QByteArray tga(18, '\0');  // grey and alpha, 16 bits a pixel, top-down
+    tga[2] = 3;
+    tga[12] = 0;
+    tga[13] = 1;
+    tga[14] = 1;
+    tga[16] = 16;
+    tga[17] = 0x20;
+    for (int x = 0; x < 256; ++x) tga.append(char(x)).append('\xFF');
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+    } cases[] = {
+        {"16-bit grey PNG", QtEncoded(ramp, "png")},
+        {"16-bit grey TIFF", QtEncoded(ramp, "tiff")},
+        {"grey and alpha TARGA", tga},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        FILEINFO info;
+        ASSERT_EQ(L_FileInfoMemory(reinterpret_cast<const uint8_t*>(c.Data.constData()), &info, c.Data.size(), 0),
+                  SUCCESS);
+        EXPECT_EQ(info.BitsPerPixel, 8);
+        BITMAPHANDLE bitmap;
+        ASSERT_EQ(LoadMemory(c.Data, bitmap), SUCCESS);
+        EXPECT_EQ(bitmap.BitsPerPixel, 8);
+        QSet<int> levels;
+        for (int x = 0; x < 256; ++x) levels.insert(qGray(bitmap.Image.pixel(x, 0)));
+        EXPECT_EQ(levels.size(), 256);
+        EXPECT_EQ(qGray(bitmap.Image.pixel(200, 0)), 200);
+    }
+}
+
+TEST(ImagingFacade, ThePictureMemoryKeptIsAtMostTwiceAnExLargePhoto) {
+    L_ReleaseSparePictureMemory();
+    const size_t exLarge = size_t(3072) * 2048 * 3;
+    struct TCase {
+        const char* Name;
+        QSize Size;
+        size_t KeptAfter;  // the spare once the picture is freed
+    } cases[] = {
+        {"ExLarge photo", {3072, 2048}, exLarge},
+        {"panorama of 40000 x 5000", {40000, 5000}, exLarge},
+        {"twice an ExLarge", {6144, 2048}, 2 * exLarge},
+        {"just over twice", {6145, 2048}, 2 * exLarge},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        {
+            const QImage picture = ilib::NewPictureImage(c.Size.width(), c.Size.height(), QImage::Format_RGB888);
+            ASSERT_FALSE(picture.isNull());
+        }
+        EXPECT_EQ(ilib::SparePictureBytes(), c.KeptAfter);
+    }
+    L_ReleaseSparePictureMemory();
+    EXPECT_EQ(ilib::SparePictureBytes(), 0u);
+}
+
+TEST(ImagingFacade, ACutPhotoTheFullViewShowsAlsoGetsItsThumbnail) {
+    const QByteArray portrait = EncodeTestJpeg(MakePhotoLikeImage(240, 360));
+    const QByteArray landscape = EncodeTestJpeg(MakePhotoLikeImage(480, 320));
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+        bool Shown;
+    } cases[] = {
+        {"portrait cut in its top sixth", CutScanData(portrait, 0.08), true},
+        {"landscape cut after its first rows", CutScanData(landscape, 0.05), true},
+        {"landscape cut inside its first row of blocks", CutScanData(landscape, 0.005), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        BITMAPHANDLE full;
+        EXPECT_EQ(LoadMemory(c.Data, full), c.Shown ? SUCCESS : ERROR_CORRUPT_FILE);
+        // As the thumbnail loader reads it: a small scale, only the centre cut.
+        L_SetLoadScale(70);
+        L_SetLoadCentreSquare(true);
+        BITMAPHANDLE thumb;
+        EXPECT_EQ(LoadMemory(c.Data, thumb), c.Shown ? SUCCESS : ERROR_CORRUPT_FILE);
+        EXPECT_EQ(!L_LoadWarning().isEmpty(), c.Shown);
+        L_SetLoadScale(0);
+        L_SetLoadCentreSquare(false);
+    }
+}
+
+TEST(ImagingFacade, ProgressiveScansAreBoundedAndHearAStop) {
+    const QByteArray progressive = EncodeProgressiveJpeg(MakePhotoLikeImage(256, 256).convertToFormat(QImage::Format_Grayscale8));
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+        int Result;
+    } cases[] = {
+        {"as written", progressive, SUCCESS},
+        {"its refinement scan once more", WithRepeatedScan(progressive, 1), ERROR_CORRUPT_FILE},
+        {"its refinement scan 3000 times more", WithRepeatedScan(progressive, 3000), ERROR_CORRUPT_FILE},
+        {"a first scan 50 times more", WithRepeatedScan(progressive, 50, true), SUCCESS},
+        {"a first scan 3000 times more", WithRepeatedScan(progressive, 3000, true), ERROR_CORRUPT_FILE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        BITMAPHANDLE bitmap;
+        EXPECT_EQ(LoadMemory(c.Data, bitmap), c.Result);
+    }
+    // A loader that wants to stop is heard while the scans are read, before
+    // any row is decoded.
+    TRowLog log;
+    log.StopAfter = 0;
+    BITMAPHANDLE bitmap;
+    EXPECT_EQ(L_LoadMemory(reinterpret_cast<const uint8_t*>(progressive.constData()), progressive.size(), &bitmap,
+                           0, 1, LOADFILE_ALLOCATE, LogRows, &log),
+              ERROR_USER_ABORT);
+    ASSERT_EQ(log.Batches.size(), 1u);
+    EXPECT_EQ(log.Batches[0].second, 0);
+    EXPECT_FALSE(bitmap.IsAllocated());
+}
+
+TEST(ImagingFacade, PixelsADamagedFileDidNotGiveAreOneFixedGrey) {
+    const QImage photo = MakePhotoLikeImage(400, 300);
+    const auto cut = [](const QByteArray& file) { return file.left(file.size() * 2 / 5); };
+    // BMP rows are stored bottom-up, so a cut BMP lacks the top of the picture.
+    struct TCase {
+        const char* Name;
+        QByteArray Data;
+        QRect Missing;
+    } cases[] = {
+        {"PNG cut at 40 %", cut(QtEncoded(photo, "png")), QRect(0, 200, 400, 100)},
+        {"24-bit BMP cut at 40 %", cut(QtEncoded(photo.convertToFormat(QImage::Format_RGB888), "bmp")),
+         QRect(0, 0, 400, 160)},
+        {"8-bit BMP cut at 40 %", cut(QtEncoded(photo.convertToFormat(QImage::Format_Indexed8), "bmp")),
+         QRect(0, 0, 400, 160)},
+        {"JPEG cut at 40 %", CutScanData(EncodeTestJpeg(photo), 0.4), QRect(0, 200, 400, 100)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        {
+            // An earlier picture of another colour, freed: its memory is there to be reused.
+            QImage earlier(400, 300, QImage::Format_RGB32);
+            earlier.fill(Qt::red);
+        }
+        BITMAPHANDLE bitmap;
+        ASSERT_EQ(LoadMemory(c.Data, bitmap), SUCCESS);
+        ASSERT_FALSE(L_LoadWarning().isEmpty());
+        const QImage rgb = bitmap.Image.convertToFormat(QImage::Format_RGB32);
+        int others = 0;
+        for (int y = c.Missing.top(); y <= c.Missing.bottom(); ++y)
+            for (int x = c.Missing.left(); x <= c.Missing.right(); ++x)
+                others += rgb.pixel(x, y) != qRgb(128, 128, 128);
+        EXPECT_EQ(others, 0);
+    }
 }

@@ -441,6 +441,23 @@ TEST_F(Loading, CancellationStopsADecodeWithinOneRowBatch) {
     EXPECT_EQ(calls, 2048 / 16);
 }
 
+TEST_F(Loading, AProgressivePhotoCanBeStoppedWhileItsScansAreRead) {
+    const QString path = Folder.Write("progressive.jpg", EncodeProgressiveJpeg(MakePhotoLikeImage(64, 2048)));
+    std::vector<int> percents;
+    {
+        TProgressHookScope hook([&](int percent) {
+            percents.push_back(percent);
+            return false;
+        });
+        ImageInfo info;
+        QString errorText;
+        EXPECT_EQ(LoadPicture(path, 0, false, errorText, info), nullptr);
+        EXPECT_TRUE(errorText.isEmpty());
+    }
+    // Asked once, before the first row was decoded.
+    EXPECT_EQ(percents, std::vector<int>{0});
+}
+
 TEST_F(Loading, FlashPixFilesGetTheirModeBackAfterALoad) {
     const QByteArray compound = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(1024, '\0');
     const QString writable = Folder.Write("w.fpx", compound);

@@ -1,6 +1,8 @@
 #include "support/photos.h"
 #include "imaging/ilib.h"
+#include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
@@ -145,3 +147,24 @@ QByteArray WithCorruptSegment(const QByteArray& jpeg, double share) {
 QByteArray WithoutScanData(const QByteArray& jpeg) { return jpeg.left(ScanDataOffset(jpeg)); }
 
 QByteArray HeaderOnly(const QByteArray& jpeg) { return jpeg.left(SosOffset(jpeg)); }
+
+QByteArray EncodeProgressiveJpeg(const QImage& image) {
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    return writer.write(image) ? out : QByteArray();
+}
+
+QByteArray WithRepeatedScan(const QByteArray& progressive, int copies, bool asFirstScan) {
+    // Inside scan data a 0xFF byte is always followed by 0x00, so the last
+    // FF DA is the last scan's header.
+    const qsizetype last = progressive.lastIndexOf("\xFF\xDA");
+    const qsizetype end = progressive.lastIndexOf("\xFF\xD9");
+    if (last < 0 || end < last) return {};
+    QByteArray scan = progressive.mid(last, end - last);
+    // One component: FF DA, length, count, selector and tables, Ss, Se, then Ah/Al.
+    if (asFirstScan && scan.size() > 9 && scan[4] == 1) scan[9] = 0;
+    return progressive.left(end) + scan.repeated(copies) + progressive.mid(end);
+}

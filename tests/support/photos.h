@@ -31,3 +31,10 @@ QByteArray WithCorruptSegment(const QByteArray& jpeg, double share);
 QByteArray WithoutScanData(const QByteArray& jpeg);
 // Everything before the SOS segment: tables and frame header, no scan at all.
 QByteArray HeaderOnly(const QByteArray& jpeg);
+// A progressive JPEG (libjpeg's scan script, through Qt's writer).
+QByteArray EncodeProgressiveJpeg(const QImage& image);
+// Its last scan repeated Copies more times before the end: a file that makes
+// the decoder walk the whole picture once per copy. AsFirstScan marks the
+// copies as first scans of their coefficients (successive approximation
+// 0, 0), which keeps the progression consistent.
+QByteArray WithRepeatedScan(const QByteArray& progressive, int copies, bool asFirstScan = false);

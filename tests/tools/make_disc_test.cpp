@@ -17,8 +17,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <iterator>
+#include <sys/mount.h>
 
 namespace {
 
@@ -658,6 +661,112 @@ TEST(MakeDiscTest, AFailedOrInterruptedBuildLeavesTheDiscFolderAsItWas) {
         // A new disc's folders above it go too, when the run made them.
         EXPECT_EQ(QFileInfo::exists(temp.Path() + "new"), c.Existing) << c.Name;
         EXPECT_EQ(Leftovers(temp.Path() + "new/sub"), QStringList()) << c.Name;
+    }
+}
+
+
+namespace {
+// A tmpfs mounted for the test, gone with the object; Error says why it
+// could not be mounted.
+struct TMount {
+    explicit TMount(const QString& folder) : Folder(QFile::encodeName(folder)) {
+        if (::mount("lumora-test", Folder.constData(), "tmpfs", 0, "size=64m") == 0)
+            Mounted = true;
+        else
+            Error = std::strerror(errno);
+    }
+    ~TMount() {
+        if (Mounted) ::umount2(Folder.constData(), MNT_DETACH);
+    }
+    bool ReadOnly() { return ::mount(nullptr, Folder.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+    QByteArray Folder;
+    bool Mounted = false;
+    std::string Error;
+};
+}  // namespace
+
+TEST(MakeDiscTest, TheRootOfAFreshlyMountedFileSystemIsATarget) {
+    REQUIRE_TOOL();
+    if (!RunningAsRoot()) GTEST_SKIP() << "mounting a file system for the test needs root";
+    struct TCase {
+        const char* Name;
+        bool ParentReadOnly;  // nothing can be made beside the stick, as under a root-owned /media/<user>
+    } cases[] = {{"a fresh tmpfs", false}, {"a fresh tmpfs on a read-only file system", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempFolder temp;
+        const QString photos = temp.Make("photos");
+        for (int i = 1; i <= 2; ++i)
+            ASSERT_TRUE(WriteTestJpeg(photos + QStringLiteral("%1.jpg").arg(i), MakePhotoLikeImage(120, 80, i)));
+        const QString program = WriteFakeProgram(temp);
+        const QString media = temp.Make("media");
+        TMount outer(media);
+        if (!outer.Mounted) GTEST_SKIP() << "cannot mount a tmpfs here: " << outer.Error;
+        const QString stick = QDir(media).filePath("stick");
+        ASSERT_TRUE(QDir().mkdir(stick));
+        TMount inner(stick);
+        if (!inner.Mounted) GTEST_SKIP() << "cannot mount a tmpfs here: " << inner.Error;
+        if (c.ParentReadOnly) ASSERT_TRUE(outer.ReadOnly());
+
+        const TRun run = RunTool({"--photos", photos, "--sizes", "Tiny", "--program", program, stick});
+        ASSERT_EQ(run.Exit, 0) << Describe(run).toStdString();
+        EXPECT_EQ(Folders(stick), QStringList({"Pictures", "Viewer"}));
+        EXPECT_EQ(Files(stick + "/Pictures/photos/Tiny").size(), 2);
+        EXPECT_EQ(Leftovers(stick), QStringList());
+        EXPECT_EQ(Leftovers(media), QStringList());
+    }
+}
+
+TEST(MakeDiscTest, ARunKilledAtAnyStepIsRemovedOrFinishedByTheNext) {
+    REQUIRE_TOOL();
+    struct TCase {
+        const char* Step;
+        bool Finished;  // the killed run's disc is the one the next run leaves
+    } cases[] = {
+        {"building", false},
+        {"commit", true},
+        {"swapped Pictures", true},
+        {"placed Pictures", true},
+        {"swapped Viewer", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Step);
+        TTempFolder temp;
+        const QString program = WriteFakeProgram(temp);
+        const QString disc = temp.Path() + "disc/";
+        const QStringList small = {"--frames", "1", "--sizes", "Tiny", "--program", program};
+        ASSERT_EQ(RunTool(QStringList{"--rolls", "1"} + small + QStringList{disc}).Exit, 0);
+        const auto before = Snapshot(disc);
+
+        QProcess killed;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("MAKE_DISC_TEST_STOP_AT", c.Step);
+        killed.setProcessEnvironment(environment);
+        killed.start(ToolPath(), QStringList{"--rolls", "2", "--force"} + small + QStringList{disc});
+        killed.setReadChannel(QProcess::StandardError);
+        ASSERT_TRUE(killed.waitForStarted(30000));
+        QByteArray err;
+        const QByteArray stop = QByteArray("test stop at ") + c.Step;
+        while (!err.contains(stop) && killed.waitForReadyRead(60000)) err += killed.readAllStandardError();
+        ASSERT_TRUE(err.contains(stop)) << err.toStdString();
+        killed.kill();
+        ASSERT_TRUE(killed.waitForFinished(30000));
+        // Killed at any step, the disc holds each tree, old or new.
+        EXPECT_TRUE(QFileInfo(disc + "Pictures").isDir());
+        EXPECT_TRUE(QFileInfo(disc + "Viewer/LMR/make-disc.txt").isFile());
+
+        // The next run deals with it first; this one then stops at its missing program.
+        const TRun next = RunTool({"--rolls", "1", "--program", temp.Path() + "missing", disc});
+        EXPECT_EQ(next.Exit, 1) << Describe(next).toStdString();
+        EXPECT_TRUE(next.Err.contains(c.Finished ? "that is finished now" : "is removed")) << next.Err.toStdString();
+        EXPECT_EQ(Folders(disc + "Pictures").size(), c.Finished ? 2 : 1);
+        for (const QString& file : Snapshot(disc).keys()) EXPECT_FALSE(file.contains(".make-disc")) << file.toStdString();
+        if (!c.Finished) {
+            EXPECT_EQ(Snapshot(disc), before);
+        }
+        const TRun again = RunTool(QStringList{"--rolls", "1", "--force"} + small + QStringList{disc});
+        EXPECT_EQ(again.Exit, 0) << Describe(again).toStdString();
+        EXPECT_FALSE(again.Err.contains("earlier run")) << again.Err.toStdString();
     }
 }
 

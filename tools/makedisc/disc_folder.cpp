@@ -4,19 +4,31 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSet>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace MakeDisc {
 
 namespace {
 
 constexpr qint64 SectorBytes = 2048;
+// Inside the disc folder: the working folder of a run, and in it the record
+// of a commit under way; the same record marks each new tree's top folder
+// while the trees are swapped.
+constexpr const char* WorkName = ".make-disc-work";
+constexpr const char* RunRecord = "run";
+constexpr const char* CommitRecord = "commit";
+constexpr const char* NewTreeMark = ".make-disc-new";
 constexpr const char* ManifestHeader =
     "# make-disc wrote these files; make-disc --force replaces exactly these.\n";
 
@@ -160,108 +172,293 @@ QStringList ForeignEntries(const QString& disc, int limit) {
     return foreign;
 }
 
+namespace {
+
+QByteArray Native(const QString& path) { return QFile::encodeName(Trimmed(path)); }
+
+// Removes Name in the folder Parent (a descriptor) with everything below it,
+// never following a link: a link is removed as the link it is.
+bool RemoveAt(int parent, const char* name) {
+    if (::unlinkat(parent, name, 0) == 0 || errno == ENOENT) return true;
+    if (errno != EISDIR && errno != EPERM) return false;
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    bool ok = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        ok = RemoveAt(::dirfd(dir), entry->d_name) && ok;
+    }
+    ::closedir(dir);
+    return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 && ok;
+}
+
+bool RemoveTree(const QString& path) {
+    const QString trimmed = Trimmed(path);
+    const qsizetype slash = trimmed.lastIndexOf('/');
+    const int parent = ::open(Native(slash > 0 ? trimmed.left(slash) : QStringLiteral("/")).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0) return false;
+    const bool ok = RemoveAt(parent, QFile::encodeName(trimmed.mid(slash + 1)).constData());
+    ::close(parent);
+    return ok;
+}
+
+// A small file's text, read without following a link; empty when it is
+// not a plain file.
+QByteArray ReadRecord(const QString& path) {
+    const int fd = ::open(Native(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {};
+    struct stat st {};
+    QByteArray text;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < 256) {
+        text.resize(qsizetype(st.st_size));
+        if (::read(fd, text.data(), size_t(text.size())) != st.st_size) text.clear();
+    }
+    ::close(fd);
+    return text.trimmed();
+}
+
+bool IsRealFolder(const QString& path) {
+    struct stat st {};
+    return ::lstat(Native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Marked(const QString& tree, const QString& run) {
+    return IsRealFolder(tree) && ReadRecord(tree + '/' + QLatin1String(NewTreeMark)) == run.toLatin1();
+}
+
+// Swaps two paths in one step; false with errno EINVAL (or ENOSYS) where
+// the file system cannot.
+bool Exchange(const QString& a, const QString& b) {
+    return ::renameat2(AT_FDCWD, Native(a).constData(), AT_FDCWD, Native(b).constData(), RENAME_EXCHANGE) == 0;
+}
+
+bool ExchangeUnsupported(int error) { return error == EINVAL || error == ENOSYS || error == ENOTSUP; }
+
+QString SystemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+} // namespace
+
+void TestStopPoint(const char* step) {
+    if (qgetenv("MAKE_DISC_TEST_STOP_AT") != step) return;
+    std::fprintf(stderr, "make-disc: test stop at %s\n", step);
+    std::fflush(stderr);
+    for (;;) ::pause();
+}
+
 TDiscBuild::~TDiscBuild() {
-    if (FWork.isEmpty() || FCommitted) return;
-    if (!FKeepWork) QDir(FWork).removeRecursively();
-    RemoveCreatedParents();
+    if (!FWork.isEmpty() && !FCommitted && !FKeepWork) RemoveTree(FWork);
+    if (!FCommitted) RemoveCreatedParents();
+    if (FLock >= 0) ::close(FLock);
 }
 
 void TDiscBuild::RemoveCreatedParents() {
     if (FCreatedFrom.isEmpty()) return;
-    // Only folders left empty go, from the one above the disc up.
-    QString folder = QFileInfo(Trimmed(FDisc)).absolutePath();
+    // Only folders left empty go, from the disc folder up.
+    QString folder = Trimmed(FDisc);
     while (folder.startsWith(FCreatedFrom) && QDir().rmdir(folder) && folder != FCreatedFrom)
         folder = QFileInfo(folder).absolutePath();
 }
 
-bool TDiscBuild::Begin(const QString& disc, QString& error) {
+bool TDiscBuild::Take(const QString& disc, bool create, QString& error) {
+    if (FLock >= 0) return true;
     const QFileInfo info(disc);
     // Through a link to the real folder: the work must lie on the disc's own file system.
     const QString target = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
     FDisc = Platform::WithTrailingSlash(target);
-    const QString parent = QFileInfo(target).absolutePath();
-    if (!QFileInfo(parent).exists()) {
-        QString top = parent;
-        while (!QFileInfo(QFileInfo(top).absolutePath()).exists()) top = QFileInfo(top).absolutePath();
-        if (!QDir().mkpath(parent)) {
-            error = QStringLiteral("cannot create the folder %1").arg(parent);
+    if (!info.exists()) {
+        if (!create) return true;
+        QString top = target;
+        while (!QFileInfo::exists(QFileInfo(top).absolutePath())) top = QFileInfo(top).absolutePath();
+        if (!QDir().mkpath(target)) {
+            error = QStringLiteral("cannot create the folder %1").arg(target);
             return false;
         }
         FCreatedFrom = top;
     }
-    QString name = QFileInfo(target).fileName();
-    if (name.isEmpty()) name = QStringLiteral("disc");
-    QTemporaryDir work(parent + QStringLiteral("/.make-disc-") + name + QStringLiteral("-XXXXXX"));
-    if (!work.isValid()) {
-        error = QStringLiteral("cannot create a working folder in %1: %2").arg(parent, work.errorString());
+    FLock = ::open(Native(FDisc).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (FLock < 0) {
+        error = QStringLiteral("cannot open the folder %1: %2").arg(target, SystemError());
+        return false;
+    }
+    if (::flock(FLock, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? QStringLiteral("another make-disc is writing to %1").arg(target)
+                                     : QStringLiteral("cannot lock the folder %1: %2").arg(target, SystemError());
+        return false;
+    }
+    FWork = FDisc + QLatin1String(WorkName) + '/';
+    FNew = FWork + QStringLiteral("new/");
+    FOld = FWork + QStringLiteral("old/");
+    return true;
+}
+
+// The new tree goes in and the old one (if any) out into the working folder.
+// Safe to repeat after a kill: where each tree is and which one carries this
+// run's mark tells how far it had come.
+bool TDiscBuild::PutInPlace(const QString& tree, QString& error) {
+    const QString built = FNew + tree, placed = FDisc + tree, aside = FOld + tree;
+    if (Marked(built, FRun)) {
+        if (!Exists(placed)) return Rename(built, placed, error);
+        if (!QDir().mkpath(FOld)) {
+            error = QStringLiteral("cannot create the folder %1").arg(FOld);
+            return false;
+        }
+        if (Exchange(built, placed)) {
+            TestStopPoint(qPrintable(QStringLiteral("swapped ") + tree));
+            return Rename(built, aside, error);
+        }
+        if (!ExchangeUnsupported(errno)) {
+            error = QStringLiteral("cannot swap %1 and %2: %3").arg(Trimmed(built), placed, SystemError());
+            return false;
+        }
+        // Without a swap in one step the disc lacks the tree between these two.
+        return Rename(placed, aside, error) && Rename(built, placed, error);
+    }
+    if (Marked(placed, FRun) && Exists(built)) return Rename(built, aside, error);
+    return true;
+}
+
+// PutInPlace undone, for a commit that cannot go on.
+bool TDiscBuild::TakeOut(const QString& tree) {
+    const QString built = FNew + tree, placed = FDisc + tree, aside = FOld + tree;
+    QString ignored;
+    if (!Marked(placed, FRun)) return !Exists(aside) || Exists(placed) || Rename(aside, placed, ignored);
+    if (Exists(built)) return Exchange(built, placed);  // the old tree was still there
+    if (!Rename(placed, built, ignored)) return false;
+    return !Exists(aside) || Rename(aside, placed, ignored);
+}
+
+// After every tree is in place: the marks go, then the old trees as far as
+// their list names them, then the working folder.
+bool TDiscBuild::Finish(QStringList& warnings) {
+    for (const char* tree : OwnedTrees) ::unlink(Native(FDisc + QLatin1String(tree) + '/' + QLatin1String(NewTreeMark)));
+    FCommitted = true;
+    const QStringList left = IsRealFolder(FOld) ? RemoveListed(FOld) : QStringList();
+    if (left.isEmpty()) QDir().rmdir(Trimmed(FOld));
+    if (!left.isEmpty()) {
+        QString kept = FDisc + QStringLiteral(".make-disc-kept");
+        for (int n = 2; Exists(kept); ++n) kept = FDisc + QStringLiteral(".make-disc-kept-%1").arg(n);
+        QString ignored;
+        if (!Rename(FOld, kept, ignored)) kept = FOld;
+        warnings << QStringLiteral("the earlier disc held files make-disc had not written; they are kept in %1: %2")
+                        .arg(Platform::WithTrailingSlash(kept),
+                             QStringList(left.mid(0, 5)).join(QStringLiteral(", ")) +
+                                 (left.size() > 5 ? QStringLiteral(", ...") : QString()));
+    }
+    if (Exists(FOld) || !RemoveTree(FWork)) {
+        warnings << QStringLiteral("cannot remove the working folder %1").arg(FWork);
+        return false;
+    }
+    return true;
+}
+
+bool TDiscBuild::Recover(const QString& disc, QStringList& notes, QString& error) {
+    if (!Take(disc, false, error)) return false;
+    if (FLock < 0) return true;  // no disc folder yet
+    if (!Exists(FWork)) return true;
+    const QString work = Trimmed(FWork);
+    const QByteArray run = ReadRecord(FWork + QLatin1String(RunRecord));
+    if (!IsRealFolder(FWork) || (run.isEmpty() && !QDir().rmdir(work))) {
+        error = QStringLiteral("%1 is not a working folder of make-disc; move it away").arg(work);
+        return false;
+    }
+    if (run.isEmpty()) return true;  // made and left empty
+    FRun = QString::fromLatin1(run);
+    if (ReadRecord(FWork + QLatin1String(CommitRecord)) != run) {
+        if (!RemoveTree(FWork)) {
+            error = QStringLiteral("cannot remove %1: %2").arg(work, SystemError());
+            return false;
+        }
+        notes << QStringLiteral("an earlier run was stopped before its disc was complete; what it had "
+                                "written (%1) is removed, the disc is as it was before that run")
+                     .arg(work);
+        return true;
+    }
+    for (const char* tree : OwnedTrees) {
+        if (!PutInPlace(QLatin1String(tree), error)) {
+            error = QStringLiteral("an earlier run was stopped while it put its disc in place, and it "
+                                   "cannot be finished: %1; its folders are in %2")
+                        .arg(error, work);
+            FKeepWork = true;
+            return false;
+        }
+    }
+    QStringList warnings;
+    Finish(warnings);
+    notes << QStringLiteral("an earlier run was stopped while it put its disc in place; that is finished now, "
+                            "the disc holds what it wrote");
+    notes += warnings;
+    FCommitted = false;  // this run's own build is still to come
+    return true;
+}
+
+bool TDiscBuild::Begin(const QString& disc, QString& error) {
+    if (!Take(disc, true, error)) return false;
+    if (::mkdir(Native(FWork).constData(), 0700) != 0) {
+        error = QStringLiteral("cannot create a working folder in %1: %2").arg(Trimmed(FDisc), SystemError());
         RemoveCreatedParents();
         return false;
     }
-    work.setAutoRemove(false);
-    FWork = Platform::WithTrailingSlash(work.path());
+    FRun = QString::number(QRandomGenerator::system()->generate64(), 16);
+    if (!Platform::WriteFileAtomically(FWork + QLatin1String(RunRecord), FRun.toLatin1() + '\n', 0600) ||
+        !QDir().mkpath(FNew)) {
+        error = QStringLiteral("cannot write in the working folder %1: %2").arg(FWork, SystemError());
+        return false;
+    }
     return true;
 }
 
 bool TDiscBuild::Commit(QString& error, QStringList& warnings) {
     QStringList files{QLatin1String(ManifestPath)};
     for (const char* tree : OwnedTrees) {
-        QDirIterator it(FWork + QLatin1String(tree), QDir::Files | QDir::Hidden | QDir::System,
+        QDirIterator it(FNew + QLatin1String(tree), QDir::Files | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
-        while (it.hasNext()) files << it.next().mid(FWork.size());
+        while (it.hasNext()) files << it.next().mid(FNew.size());
     }
     std::sort(files.begin(), files.end());
     files.erase(std::unique(files.begin(), files.end()), files.end());
     QByteArray manifest(ManifestHeader);
     for (const QString& file : files) manifest += EncodeLine(file) + '\n';
-    if (!QDir().mkpath(QFileInfo(FWork + QLatin1String(ManifestPath)).absolutePath()) ||
-        !Platform::WriteFileAtomically(FWork + QLatin1String(ManifestPath), manifest)) {
-        error = QStringLiteral("cannot write %1: %2")
-                    .arg(FWork + QLatin1String(ManifestPath), QString::fromLocal8Bit(std::strerror(errno)));
+    if (!QDir().mkpath(QFileInfo(FNew + QLatin1String(ManifestPath)).absolutePath()) ||
+        !Platform::WriteFileAtomically(FNew + QLatin1String(ManifestPath), manifest)) {
+        error = QStringLiteral("cannot write %1: %2").arg(FNew + QLatin1String(ManifestPath), SystemError());
         return false;
     }
-
-    const bool discExisted = Exists(FDisc);
-    const QString previous = FWork + QStringLiteral("previous/");
-    if (!QDir().mkpath(FDisc) || !QDir().mkdir(previous)) {
-        error = QStringLiteral("cannot create the folder %1").arg(discExisted ? previous : FDisc);
-        return false;
-    }
-    QStringList movedOut, movedIn;
-    const auto rollBack = [&] {
-        QString ignored;
-        bool ok = true;
-        for (const QString& tree : movedIn) ok = Rename(FDisc + tree, FWork + tree, ignored) && ok;
-        for (const QString& tree : movedOut) ok = Rename(previous + tree, FDisc + tree, ignored) && ok;
-        if (!discExisted) QDir().rmdir(FDisc);
-        if (!ok) {
-            FKeepWork = true;
-            error += QStringLiteral("; the earlier disc's folders are still in %1").arg(previous);
+    // From the commit record on, a run stopped at any moment is finished by the next one.
+    for (const char* tree : OwnedTrees) {
+        const QString top = FNew + QLatin1String(tree);
+        if (Exists(top) && !Platform::WriteFileAtomically(top + '/' + QLatin1String(NewTreeMark), FRun.toLatin1() + '\n')) {
+            error = QStringLiteral("cannot write in %1: %2").arg(top, SystemError());
+            return false;
         }
+    }
+    if (!Platform::WriteFileAtomically(FWork + QLatin1String(CommitRecord), FRun.toLatin1() + '\n', 0600)) {
+        error = QStringLiteral("cannot write in the working folder %1: %2").arg(FWork, SystemError());
         return false;
-    };
+    }
+    TestStopPoint("commit");
+    QStringList placed;
     for (const char* treeName : OwnedTrees) {
         const QString tree = QLatin1String(treeName);
-        if (!Exists(FDisc + tree)) continue;
-        if (!Rename(FDisc + tree, previous + tree, error)) return rollBack();
-        movedOut << tree;
+        if (!PutInPlace(tree, error)) {
+            bool undone = TakeOut(tree);
+            for (const QString& earlier : placed) undone = TakeOut(earlier) && undone;
+            ::unlink(Native(FWork + QLatin1String(CommitRecord)));
+            if (!undone) {
+                FKeepWork = true;
+                error += QStringLiteral("; the earlier disc's folders may be in %1").arg(FOld);
+            }
+            return false;
+        }
+        placed << tree;
+        TestStopPoint(qPrintable(QStringLiteral("placed ") + tree));
     }
-    for (const char* treeName : OwnedTrees) {
-        const QString tree = QLatin1String(treeName);
-        if (!Exists(FWork + tree)) continue;
-        if (!Rename(FWork + tree, FDisc + tree, error)) return rollBack();
-        movedIn << tree;
-    }
-    FCommitted = true;
-
-    const QStringList left = RemoveListed(previous);
-    if (left.isEmpty()) {
-        QDir().rmdir(previous);
-        QDir().rmdir(FWork);
-    } else {
-        warnings << QStringLiteral("the earlier disc held files make-disc had not written; they are kept in %1: %2")
-                        .arg(previous, QStringList(left.mid(0, 5)).join(QStringLiteral(", ")) +
-                                           (left.size() > 5 ? QStringLiteral(", ...") : QString()));
-    }
+    Finish(warnings);
     return true;
 }
 

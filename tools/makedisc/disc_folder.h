@@ -1,7 +1,7 @@
 #pragma once
-// The disc folder as make-disc owns it. A disc is built in a working folder
-// beside the target and moved in at the end, so a run that fails leaves the
-// target as it was. make-disc owns the target's Pictures and Viewer trees,
+// The disc folder as make-disc owns it. A disc is built in a hidden working
+// folder inside the target and swapped in at the end, so a run that fails
+// leaves the target as it was. make-disc owns the target's Pictures and Viewer trees,
 // and only when its own list of what it wrote there names everything in
 // them; a re-run replaces exactly those trees and never touches anything
 // else in the folder.
@@ -19,6 +19,10 @@ inline constexpr const char* ManifestPath = "Viewer/LMR/make-disc.txt";
 // a tree next to no list is named whole. Empty: the trees may be replaced.
 QStringList ForeignEntries(const QString& disc, int limit);
 
+// For tests: with MAKE_DISC_TEST_STOP_AT set to Step, the run says so on
+// stderr and waits there to be killed.
+void TestStopPoint(const char* step);
+
 class TDiscBuild {
 public:
     TDiscBuild() = default;
@@ -27,23 +31,39 @@ public:
     TDiscBuild(const TDiscBuild&) = delete;
     TDiscBuild& operator=(const TDiscBuild&) = delete;
 
-    // Makes the working folder beside Disc (which need not exist yet; the
-    // folders above it are made as needed). False with Error set on failure.
+    // When Disc exists: takes it for this run (false with Error when another
+    // make-disc holds it) and deals with what a run that was stopped left in
+    // it: a build that never reached its commit is removed, a commit under
+    // way is finished. Notes say what was found and done.
+    bool Recover(const QString& disc, QStringList& notes, QString& error);
+    // Makes the hidden working folder inside Disc (Disc and the folders above
+    // it are made as needed), so that the commit is a rename within one file
+    // system, also at the root of a stick. False with Error set on failure.
     bool Begin(const QString& disc, QString& error);
-    // The working folder, trailing "/": Pictures/ and Viewer/ are written here.
-    QString Folder() const { return FWork; }
-    // Lists what was written, moves Disc's old trees out and the new ones in,
-    // then removes the old trees as far as their list names them. False with
-    // Error set when the new disc could not be put in place; Disc is then as
+    // Where Pictures/ and Viewer/ are written, trailing "/".
+    QString Folder() const { return FNew; }
+    // Lists what was written and swaps the new trees in for Disc's old ones,
+    // each in one step where the file system can (else the old one is moved
+    // aside just before), so a run killed at any moment leaves every tree
+    // either old or new and the next run finishes the commit. The old trees
+    // are then removed as far as their list names them. False with Error
+    // set when the new disc could not be put in place; Disc is then as
     // before. Warnings name what was left behind.
     bool Commit(QString& error, QStringList& warnings);
 
 private:
+    bool Take(const QString& disc, bool create, QString& error);
+    bool PutInPlace(const QString& tree, QString& error);
+    bool TakeOut(const QString& tree);
+    bool Finish(QStringList& warnings);
     void RemoveCreatedParents();
 
     QString FDisc;         // trailing "/"
-    QString FWork;         // trailing "/"
-    QString FCreatedFrom;  // the highest folder above Disc made by Begin, or empty
+    QString FWork;         // Disc's hidden working folder, trailing "/"
+    QString FNew, FOld;    // the new and the old trees' folders in it
+    QString FRun;          // this build's mark, in its commit record and new trees
+    QString FCreatedFrom;  // the highest folder made by Begin (Disc itself or above), or empty
+    int FLock = -1;        // Disc, locked against other runs
     bool FCommitted = false;
     bool FKeepWork = false;  // holds the old disc after a failed roll-back
 };
