@@ -119,7 +119,9 @@ QString DescribeRolls(TRollList& list, const TAppState& state) {
             const QString level = media->Level == 0
                                       ? QStringLiteral("-")
                                       : QString::fromLatin1(SizeFolderNames[media->Level]);
-            text += QStringLiteral("  %1 [%2]\n").arg(media->FileName, level);
+            text += QStringLiteral("  %1 [%2]").arg(media->FileName, level);
+            if (media->Rotation != 0) text += QStringLiteral(" turned %1").arg(media->Rotation);
+            text += '\n';
         }
         if (roll->LeftOutNames > 0)
             text += QStringLiteral("  (%1 photo(s) left out: their file names are not valid UTF-8)\n")

@@ -4,10 +4,13 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace Platform {
@@ -39,6 +42,41 @@ bool WriteAll(int fd, const char* data, qint64 size) {
         }
         data += n;
         size -= n;
+    }
+    return true;
+}
+
+// Chunk by chunk from In to Out; copy_file_range where the kernel offers
+// it, plain reads and writes where it does not (another file system on an
+// old kernel, a special file system).
+bool CopyBytes(int in, int out, qint64 size, const TSafeFolder::TCopyStep& step) {
+    qint64 done = 0;
+    bool ranged = true;
+    std::vector<char> buffer;
+    while (done < size) {
+        const size_t want = size_t(std::min<qint64>(TSafeFolder::CopyChunkBytes, size - done));
+        ssize_t n = -1;
+        if (ranged) {
+            n = copy_file_range(in, nullptr, out, nullptr, want, 0);
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                ranged = false;
+                continue;
+            }
+        } else {
+            buffer.resize(want);
+            n = read(in, buffer.data(), want);
+            if (n > 0 && !WriteAll(out, buffer.data(), n)) return false;
+        }
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) break;  // the file shrank meanwhile: what there was
+        done += n;
+        if (step && !step(done)) {
+            errno = ECANCELED;
+            return false;
+        }
     }
     return true;
 }
@@ -250,6 +288,96 @@ bool TSafeFolder::RemoveFile(const QString& name) const {
     // unlinkat removes the entry itself: were it swapped for a link since
     // Stat, the link would go, never what it names.
     return unlinkat(FFd, QFile::encodeName(name).constData(), 0) == 0;
+}
+
+} // namespace Platform
+
+namespace Platform {
+
+bool TSafeFolder::CopyFileIn(const TSafeFolder& source, const QString& name, const TCopyStep& step,
+                             const QString& target) const {
+    const QByteArray from = PlainNative(name);
+    const QByteArray to = PlainNative(target.isEmpty() ? name : target);
+    if (from.isEmpty() || to.isEmpty()) return false;
+    if (!IsOpen() || !source.IsOpen()) {
+        errno = EBADF;
+        return false;
+    }
+    const TEntry old = Stat(target.isEmpty() ? name : target);
+    if (old.Kind == TKind::Link) {
+        errno = ELOOP;
+        return false;
+    }
+    if (old.Kind == TKind::Folder || old.Kind == TKind::Other) {
+        errno = EISDIR;
+        return false;
+    }
+    const int in = openat(source.FFd, from.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat st {};
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int saved = S_ISREG(st.st_mode) ? errno : EINVAL;
+        close(in);
+        errno = saved;
+        return false;
+    }
+    QByteArray temp;
+    int out = -1;
+    for (int tries = 0; tries < 100 && out < 0; ++tries) {
+        temp = '.' + to + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        out = openat(FFd, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (out < 0 && errno != EEXIST) break;
+    }
+    if (out < 0) {
+        TErrnoKeeper keep;
+        close(in);
+        return false;
+    }
+    // The source's time (the "newer" rule of a later install needs it) and
+    // mode, writable by the owner.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    bool ok = CopyBytes(in, out, qint64(st.st_size), step) &&
+              fchmod(out, (st.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID)) | S_IWUSR) == 0 &&
+              futimens(out, times) == 0;
+    int saved = errno;
+    close(in);
+    if (close(out) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok && renameat(FFd, temp.constData(), FFd, to.constData()) != 0) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        unlinkat(FFd, temp.constData(), 0);
+        errno = saved;
+        return false;
+    }
+    return true;
+}
+
+bool TSafeFolder::RemoveTree(const QString& name) const {
+    const TEntry entry = Stat(name);
+    if (entry.Kind == TKind::Missing) return true;
+    const QByteArray native = QFile::encodeName(name);
+    if (entry.Kind != TKind::Folder) return unlinkat(FFd, native.constData(), 0) == 0;
+    {
+        const TSafeFolder inner = OpenFolder(name);
+        if (!inner.IsOpen()) return false;
+        bool ok = true;
+        for (const TEntry& child : inner.List()) ok = inner.RemoveTree(child.Name) && ok;
+        if (!ok) return false;
+    }
+    return unlinkat(FFd, native.constData(), AT_REMOVEDIR) == 0;
+}
+
+bool TSafeFolder::Sync() const { return IsOpen() && syncfs(FFd) == 0; }
+
+qint64 TSafeFolder::FreeBytes() const {
+    struct statvfs st {};
+    if (!IsOpen() || fstatvfs(FFd, &st) != 0) return -1;
+    return qint64(st.f_bavail) * qint64(st.f_frsize);
 }
 
 } // namespace Platform

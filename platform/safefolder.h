@@ -14,6 +14,7 @@
 // Failures return false (or an unopened folder) with errno set.
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace Platform {
@@ -71,6 +72,27 @@ public:
     bool WriteFileAtomically(const QString& name, const QByteArray& data, int mode = 0644) const;
     // Removes Name when it is a regular file; a link or anything else stays (ELOOP, EISDIR).
     bool RemoveFile(const QString& name) const;
+
+    // Copies the regular file Name of Source into this folder, under Target
+    // (Name when empty): written under a temporary name and renamed into
+    // place, so a reader sees the old file or the whole new one. The bytes
+    // move in chunks with copy_file_range (the file system may clone them);
+    // after each chunk Step is told the bytes copied so far and may answer
+    // false to stop (ECANCELED, nothing left behind). The copy keeps the
+    // source's modification time and mode, with write permission added for
+    // the owner (files from a disc are read-only). A link or anything else
+    // but a regular file is refused on either side.
+    using TCopyStep = std::function<bool(qint64 bytesCopied)>;
+    static constexpr qint64 CopyChunkBytes = qint64(4) << 20;
+    bool CopyFileIn(const TSafeFolder& source, const QString& name, const TCopyStep& step = {},
+                    const QString& target = QString()) const;
+    // Removes the folder Name with everything in it, never following a link
+    // (a link inside goes as a link). For folders this program made.
+    bool RemoveTree(const QString& name) const;
+    // Flushes the file system holding the folder (syncfs).
+    bool Sync() const;
+    // Bytes an unprivileged writer may still put on its file system; -1 when unknown.
+    qint64 FreeBytes() const;
 
     // A plain name of one entry: not empty, no "/" or NUL, not "." or "..".
     static bool IsPlainName(const QString& name);

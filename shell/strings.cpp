@@ -63,6 +63,52 @@ constexpr TEntry Table[] = {
     {TStr::PrintingImages, "Printing Images"},
     {TStr::PrintingImageFile, "Printing image \"%1\"\\n\\nFile %2!d! of %3!d!"},
     {TStr::PhotoNotPrinted, "The photo %1 could not be printed. Please check your print configuration and try again."},
+    {TStr::InstallCaption, "Install Your Photos"},
+    {TStr::RollNameCaption, "Roll Name"},
+    {TStr::DestinationCaption, "Destination Directory"},
+    {TStr::PhotoSizesCaption, "Photo Sizes"},
+    {TStr::DisabledSizesExplanation, "Disabled sizes indicate resolutions which are unavailable on your CD."},
+    {TStr::InstallButtonCaption, "&Install"},
+    {TStr::CloseButtonCaption, "Close"},
+    {TStr::SizeTiny, "Tiny"},
+    {TStr::SizeThumbnail, "Thumbnail"},
+    {TStr::SizeSmall, "Small"},
+    {TStr::SizeMedium, "Medium"},
+    {TStr::SizeLarge, "Large"},
+    {TStr::SizeExtraLarge, "Extra Large"},
+    {TStr::SizeHintTiny, "96 x 64 - This very small, low-resolution image shows only the basics of the photo.\\n\\nThis "
+                         "image size is best suited for creating CD jewel case coversor other small photo indexes."},
+    {TStr::SizeHintThumbnail, "192 x 128 - Requiring minimal download time,\\nthis image size is recommended for general "
+                              "emailing and Web site posting.\\n\\nNot recommended for prints other than index prints."},
+    {TStr::SizeHintSmall, "384 x 256 - This resolution is excellent quality for emailing\\nand Web site posting with a "
+                          "higher-speed Internet connection\\n(minimum 56K modem; DSL, cable modem, or T-1 line "
+                          "preferred).\\n\\nThis image size is suitable for making low-resolution wallet-size prints."},
+    {TStr::SizeHintMedium, "768x 512 - This medium resolution image is excellent for on-screen viewing as well as "
+                           "creating small\\n (3x5 or smaller) prints from your home printer.\\n\\nNot recommended for "
+                           "emailing or Web site posting due to increase in load time."},
+    {TStr::SizeHintLarge, "1536 x 1024 - This is a high-resolution image good for creating premium-quality 4x6 or "
+                          "5x7\\n digital prints from your home printer.\\n\\nNot recommended for emailing or Web site "
+                          "posting due to increase in load time."},
+    {TStr::SizeHintExtraLarge, "3072 x 2048 - Intended for making large (8x10) professional-quality digital prints,"
+                               "\\nthis resolution is only available on the Super-Res Fotavo.\\n\\nNot recommended for "
+                               "emailing or Web site posting due to substantial increase in load time."},
+    {TStr::RollsFolder, "Rolls"},
+    {TStr::DefaultViewRollExe, "View Roll.exe"},
+    {TStr::DefaultShortcutFolder, "Vantu\\Fotavo Photos"},
+    {TStr::DefaultDestination, "c:\\My Photos\\"},
+    {TStr::EnterRollName, "Please make sure you have entered a name for the roll."},
+    {TStr::RollAlreadyExists, "\"%1\" already exists in %2.\\n\\n Please enter a new descriptive name."},
+    {TStr::UnableToCreateDirectory, "Unable to create directory"},
+    {TStr::CouldNotCreateFolder, "Cound not create requested folder"},
+    {TStr::BadRollName, "\"%1\" cannot be used as a roll name.\\n\\nPlease leave out / \\ : .. and a leading dot."},
+    {TStr::DestinationNotAbsolute, "\"%1\" is not a full folder path.\\n\\nPlease enter one such as ~/Pictures/My Photos."},
+    {TStr::CannotWriteTo, "You cannot write to %1."},
+    {TStr::NotEnoughSpace, "There is not enough free space in %1.\\n\\nThe install needs %2 MB; %3 MB are free."},
+    {TStr::CouldNotCopy, "Could not copy %1.\\n\\n%2"},
+    {TStr::PreparingInstall, "Preparing to install..."},
+    {TStr::InstallingPhotos, "Installing your photos..."},
+    {TStr::InstallCanceled, "Install canceled."},
+    {TStr::InstallComplete, "Install complete."},
 };
 
 static_assert(std::size(Table) == size_t(TStr::Count_), "every TStr needs its line in the table");

@@ -67,6 +67,43 @@ enum class TStr : int {
     PrintingImages,           // the status window's caption of a photo print
     PrintingImageFile,        // %1 file, %2!d! page, %3!d! page count
     PhotoNotPrinted,          // %1 the photo's file name
+    // Install
+    InstallCaption,
+    RollNameCaption,
+    DestinationCaption,
+    PhotoSizesCaption,
+    DisabledSizesExplanation,
+    InstallButtonCaption,
+    CloseButtonCaption,
+    SizeTiny,                 // the size options' labels, Tiny to ExLarge
+    SizeThumbnail,
+    SizeSmall,
+    SizeMedium,
+    SizeLarge,
+    SizeExtraLarge,
+    SizeHintTiny,             // their hints
+    SizeHintThumbnail,
+    SizeHintSmall,
+    SizeHintMedium,
+    SizeHintLarge,
+    SizeHintExtraLarge,
+    RollsFolder,
+    DefaultViewRollExe,
+    DefaultShortcutFolder,
+    DefaultDestination,
+    EnterRollName,
+    RollAlreadyExists,        // %1 roll name, %2 destination
+    UnableToCreateDirectory,
+    CouldNotCreateFolder,
+    BadRollName,              // %1 the name
+    DestinationNotAbsolute,   // %1 the destination as typed
+    CannotWriteTo,            // %1 folder
+    NotEnoughSpace,           // %1 folder, %2 MB needed, %3 MB free
+    CouldNotCopy,             // %1 file, %2 the reason
+    PreparingInstall,
+    InstallingPhotos,
+    InstallCanceled,
+    InstallComplete,
 
     Count_                    // keep last
 };

@@ -604,7 +604,10 @@ void TLumoraFrm::RunSlideShow() {
     TDisplayForm show;
     show.RunShow(shown);
 }
-void TLumoraFrm::ThumbViewInstallButtonClick() { NotAvailableYet(int(TStr::FeatureInstall)); }
+void TLumoraFrm::ThumbViewInstallButtonClick() {
+    if (!SharingHandlers().Install) return NotAvailableYet(int(TStr::FeatureInstall));
+    if (FCurrentRoll) SharingHandlers().Install(*this, FCurrentRoll);
+}
 void TLumoraFrm::ThumbViewUploadButtonClick() { NotAvailableYet(int(TStr::FeatureUpload)); }
 void TLumoraFrm::PreviousButtonClick() { FFullView->ShowPhoto(FFullView->CurrentIndex() - 1); }
 void TLumoraFrm::NextButtonClick() { FFullView->ShowPhoto(FFullView->CurrentIndex() + 1); }

@@ -169,6 +169,8 @@ struct TSharingHandlers {
     std::function<void(TLumoraFrm& window, const QStringList& files)> PrintIndex;
     // The full view's print button, once its load has ended: the photo shown.
     std::function<void(TLumoraFrm& window, TMedia* photo)> PrintPhoto;
+    // The thumbnails page's install button: the roll shown.
+    std::function<void(TLumoraFrm& window, TRoll* roll)> Install;
 };
 void SetSharingHandlers(TSharingHandlers handlers);
 const TSharingHandlers& SharingHandlers();
