@@ -6,28 +6,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
 
-struct TRun {
-    int Exit = -1;
-    QString Out, Err;
-};
-
-TRun MakeDisc(const QStringList& args) {
+// Exit code and standard error of make-disc making a one-photo disc.
+std::pair<int, QString> MakeDisc(const QStringList& args) {
     QProcess process;
-    process.start(QDir::cleanPath(qEnvironmentVariable("LUMORA_TOOLS_DIR",
-                                                       QCoreApplication::applicationDirPath() + "/../tools") +
-                                  "/make-disc"),
+    process.start(qEnvironmentVariable("LUMORA_TOOLS_DIR", QCoreApplication::applicationDirPath() + "/../tools") +
+                      "/make-disc",
                   QStringList{"--rolls", "1", "--frames", "1", "--sizes", "Tiny"} + args);
-    TRun run;
-    if (!process.waitForFinished(120000)) return run;
-    run.Exit = process.exitCode();
-    run.Out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.Err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
+    process.waitForFinished(120000);
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
 } // namespace
@@ -44,29 +36,25 @@ TEST(MakeDiscViewerTest, TheViewerFolderGoesOnTheDiscWholeAndIsListed) {
     ASSERT_EQ(mkfifo(QFile::encodeName(temp.Path() + "LMR/fonts/pipe.ttf").constData(), 0600), 0);
 
     const QString disc = temp.Path() + "disc/";
-    const TRun run = MakeDisc({"--viewer", temp.Path() + "LMR", disc});
-    ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+    const auto [exit, err] = MakeDisc({"--viewer", temp.Path() + "LMR", disc});
+    ASSERT_EQ(exit, 0) << err.toStdString();
     QStringList expected = {"Viewer/LMR/Lumora.ini", "Viewer/LMR/make-disc.txt"};
     for (const QString& file : files) {
         expected << "Viewer/LMR/" + file;
         EXPECT_EQ(ReadFileBytes(disc + "Viewer/LMR/" + file), file.toUtf8()) << file.toStdString();
     }
     EXPECT_TRUE(QFileInfo(disc + "Viewer/LMR/lumora").isExecutable());
-    QStringList listed;
-    for (const QString& line : QString::fromUtf8(ReadFileBytes(disc + "Viewer/LMR/make-disc.txt")).split('\n'))
-        if (line.startsWith("Viewer/")) listed << line;
+    const QStringList listed = QString::fromUtf8(ReadFileBytes(disc + "Viewer/LMR/make-disc.txt"))
+                                   .split('\n')
+                                   .filter(QRegularExpression("^Viewer/"));
     expected.sort();
     EXPECT_EQ(listed, expected);
-    EXPECT_TRUE(run.Out.contains("viewer folder")) << run.Out.toStdString();
 }
 
 TEST(MakeDiscViewerTest, AFolderWithoutTheProgramOrWithAProgramBesideIsRefused) {
     TTempFolder temp;
     temp.Write("LMR/qt.conf", "[Paths]\n");
-    const TRun noProgram = MakeDisc({"--viewer", temp.Path() + "LMR", temp.Path() + "disc"});
-    EXPECT_EQ(noProgram.Exit, 1);
-    EXPECT_TRUE(noProgram.Err.contains("no viewer folder")) << noProgram.Err.toStdString();
-    const TRun both = MakeDisc({"--viewer", temp.Path() + "LMR", "--program", temp.Path() + "LMR/qt.conf", temp.Path() + "disc"});
-    EXPECT_EQ(both.Exit, 2);
+    EXPECT_EQ(MakeDisc({"--viewer", temp.Path() + "LMR", temp.Path() + "disc"}).first, 1);
+    EXPECT_EQ(MakeDisc({"--viewer", temp.Path() + "LMR", "--program", temp.Path() + "LMR/qt.conf", temp.Path() + "disc"}).first, 2);
     EXPECT_FALSE(QFileInfo::exists(temp.Path() + "disc"));
 }
