@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+    if (argc == 4) qputenv("QT_QPA_PLATFORM", "offscreen");  // comparing needs no screen
     QGuiApplication app(argc, argv);
     if (argc == 4 && QByteArray(argv[1]) == "--compare") {
         const QImage a = QImage(QString::fromLocal8Bit(argv[2])).convertToFormat(QImage::Format_RGB32);
