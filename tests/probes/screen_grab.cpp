@@ -1,8 +1,6 @@
-// Pictures of an X screen for the clean-desktop test:
-//   screen-grab OUT.png        saves the screen of $DISPLAY once two grabs a
-//                              tenth of a second apart are equal (at most 100 tries)
-//   screen-grab --compare A B  prints how many pixels differ (a channel by more
-//                              than 8); exits 1 when more than 0.1% of them do
+// For the clean-desktop test: "screen-grab OUT.png" saves the screen of $DISPLAY once two grabs
+// a tenth of a second apart are equal (at most 100 tries); "screen-grab --compare A B" prints how
+// many pixels differ (a channel by more than 8) and exits 1 when more than 0.1% of them do.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>

@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# A disc's viewer on the clean desktop (scripts/clean-desktop: no Qt, no fonts),
-# started from the disc: ldd finds every library of the program and its
-# plugins; offscreen it paints its first page; on Xvfb through xcb it paints
-# the roll page as the same viewer does on this machine
-# (build/screenshots/clean-desktop-roll-page.png); --list sorts the rolls as
-# the full system does. Needs root: where it is not root or cannot mount and
-# chroot, it is skipped, and under CI it fails.
+# A disc's viewer on the clean desktop (scripts/clean-desktop: no Qt, no fonts): ldd finds every
+# library of the program and its plugins; offscreen it paints its first page; on Xvfb through xcb
+# it paints the roll page as the same viewer does on this machine (build/screenshots/
+# clean-desktop-roll-page.png); --list sorts the rolls as the full system does. Needs root: where
+# it is not root or cannot mount and chroot, it is skipped, and under CI it fails.
 #   clean_desktop_test.sh BUILD_DIR
 set -uo pipefail
 build="$(realpath "$1")"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The build's viewer folder (scripts/bundle): under 45 MB, the program without
-# its debug information (kept in the build), each file finding lib/ by itself,
-# and a licence for every file that came from Debian.
+# The build's viewer folder (scripts/bundle): under 45 MB, the program without its debug information
+# (kept in the build), each file finding lib/ by itself, and a licence for every file from Debian.
 #   viewer_folder_test.sh BUILD_DIR
 set -uo pipefail
 lmr="$1/LMR"
