@@ -9,6 +9,7 @@
 #include "imaging/screen.h"
 #include "imaging/shellpictures.h"
 #include "platform/errors.h"
+#include "shell/appfonts.h"
 #include "shell/application.h"
 #include "shell/customize.h"
 #include "shell/instanceguard.h"
@@ -38,13 +39,14 @@ const char* const UsageText =
 void PrintTo(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().constData(), stream); }
 
 // Module initialisation, in its order: the trace log and the settings (with
-// the single-instance check's place), the main window's module, the
-// customization of the application object.
+// the single-instance check's place), the fonts beside the program, the main
+// window's module, the customization of the application object.
 void InitModules(const QStringList& args) {
     InitSettingsModule(args);
     // Started by the disc's viewer: a copy already running takes over and
     // this one ends here, before any window.
     if (AppState().InstanceMode) LookForPreviousInstance();
+    RegisterProgramFonts(AppState().AppDir + QStringLiteral("fonts/"));
     RegisterImagingErrorTexts();
     InitScreenDepth();
     UseImagingForShellPictures();

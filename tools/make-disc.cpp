@@ -2,7 +2,8 @@
 // rolls drawn on the spot or with a person's own photos.
 //
 //   DISC/Pictures/<roll>/<size>/<prefix>-<frame>.jpg
-//   DISC/Viewer/LMR/<program>, its skin files and Lumora.ini ([Config] Fotavo=1)
+//   DISC/Viewer/LMR/ the viewer folder (the program with its libraries, plugins,
+//                    fonts, licences and skin files) and Lumora.ini ([Config] Fotavo=1)
 //   DISC/Viewer/LMR/make-disc.txt, the list of what the tool wrote
 //
 // The viewer, started from DISC/Viewer/LMR/, finds DISC/Pictures two folders up;
@@ -11,6 +12,7 @@
 #include "tools/makedisc/disc_folder.h"
 #include "tools/makedisc/disc_plan.h"
 #include "tools/makedisc/disc_writer.h"
+#include "tools/makedisc/viewer_folder.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,6 +61,7 @@ struct TOptions {
     TLevelSet Levels = AllLevels();
     QString Photos;
     QString Program;
+    QString Viewer;
     int Variants = 0;
     int Quality = 85;
     int Threads = 1;
@@ -106,8 +109,12 @@ QString HelpText() {
                "                  size, never enlarged. Your files are only read. Every file left out (HEIC,\n"
                "                  RAW, video, unreadable, not a photo) is named with the reason at the end;\n"
                "                  hidden files are ignored.\n"
-               "  --program PATH  viewer program to copy into Viewer/LMR/, with the skin files beside it\n"
-               "                  (XLumRes.*, Custom.*) (default: the lumora program of this build, %1;\n"
+               "  --viewer DIR    viewer folder to copy whole into Viewer/LMR/: the program with the\n"
+               "                  libraries, plugins and fonts it needs on a desktop without Qt, as\n"
+               "                  scripts/bundle makes it (default: this build's %4 when it is there)\n"
+               "  --program PATH  a bare viewer program to copy into Viewer/LMR/ instead, with the skin\n"
+               "                  files beside it (XLumRes.*, Custom.*); it runs only where Qt is installed\n"
+               "                  (default without a viewer folder: the lumora program of this build, %1;\n"
                "                  without one the disc is written without the program)\n"
                "  --variants N    write N photos of each roll as photo-service variant files (A and B in\n"
                "                  turn, same .jpg names, orientation flags 0) instead of plain JPEGs\n"
@@ -131,7 +138,8 @@ QString HelpText() {
                "Exit status: 0 when the disc is written, 1 on failure, 2 on bad usage.")
         .arg(QDir::cleanPath(Platform::ExecutableFolder() + QStringLiteral("../lumora")))
         .arg(DefaultThreads())
-        .arg(QStringLiteral("DISC_FOLDER/") + QLatin1String(ManifestPath));
+        .arg(QStringLiteral("DISC_FOLDER/") + QLatin1String(ManifestPath))
+        .arg(QDir::cleanPath(Platform::ExecutableFolder() + QStringLiteral("../LMR")) + '/');
 }
 
 std::optional<int> ParseInt(const QString& text, int low, int high) {
@@ -212,6 +220,8 @@ QString ParseArguments(const QStringList& args, TOptions& o) {
             if (!takeValue(o.Photos) || o.Photos.isEmpty()) return QStringLiteral("--photos needs a folder");
         } else if (arg == QLatin1String("--program")) {
             if (!takeValue(o.Program) || o.Program.isEmpty()) return QStringLiteral("--program needs a file");
+        } else if (arg == QLatin1String("--viewer")) {
+            if (!takeValue(o.Viewer) || o.Viewer.isEmpty()) return QStringLiteral("--viewer needs a folder");
         } else if (arg.startsWith('-') && arg.size() > 1) {
             return QStringLiteral("unknown option %1").arg(arg);
         } else if (o.Disc.isEmpty()) {
@@ -223,6 +233,7 @@ QString ParseArguments(const QStringList& args, TOptions& o) {
     }
     if (o.Help) return {};
     if (o.Disc.isEmpty()) return QStringLiteral("no disc folder given");
+    if (!o.Program.isEmpty() && !o.Viewer.isEmpty()) return QStringLiteral("--program and --viewer exclude each other");
     if (!o.Photos.isEmpty() && (o.RollsGiven || o.FramesGiven))
         return QStringLiteral("--rolls and --frames are for the demo content, not for --photos");
     return {};
@@ -281,16 +292,19 @@ void PrintLeftOut(FILE* to, const QList<TLeftOut>& leftOut) {
     for (const TLeftOut& file : leftOut) Print(to, QStringLiteral("  %1: %2").arg(file.Path, file.Reason));
 }
 
-// Writes the viewer's program folder: Lumora.ini and the program.
-// Lumora.ini, the viewer and the skin files beside it; SkinFiles receives
-// how many skin files went in.
-QString WriteProgramFolder(const QString& programFolder, const QString& program, int& skinFiles) {
+// Writes the viewer's program folder: the viewer folder whole, or the
+// program and the skin files beside it, then Lumora.ini; SkinFiles receives
+// how many skin files (or files of the viewer folder) went in.
+QString WriteProgramFolder(const QString& programFolder, const QString& program, const QString& viewer,
+                           int& skinFiles) {
     skinFiles = 0;
     if (!QDir().mkpath(programFolder)) return QStringLiteral("cannot create the folder %1").arg(programFolder);
+    if (!viewer.isEmpty())
+        if (const QString error = CopyViewerFolder(viewer, programFolder, skinFiles); !error.isEmpty()) return error;
     if (!Platform::WriteFileAtomically(programFolder + QStringLiteral("Lumora.ini"), QByteArray(LumoraIni)))
         return QStringLiteral("cannot write %1Lumora.ini: %2")
             .arg(programFolder, QString::fromLocal8Bit(std::strerror(errno)));
-    if (program.isEmpty()) return {};
+    if (program.isEmpty() || !viewer.isEmpty()) return {};
     if (const QString error = CopyProgram(program, programFolder); !error.isEmpty()) return error;
     const QStringList skins = SkinFilesBeside(program);
     for (const QString& skin : skins)
@@ -330,7 +344,17 @@ int Run(const TOptions& o) {
         Print(stderr, QStringLiteral("make-disc: the program %1 is not a file").arg(program));
         return ExitFailure;
     }
-    if (!programGiven) {
+    QString viewer = o.Viewer;
+    if (!viewer.isEmpty() && !QFileInfo(Platform::WithTrailingSlash(viewer) + QStringLiteral("lumora")).isFile()) {
+        Print(stderr, QStringLiteral("make-disc: %1 is no viewer folder (it holds no program lumora)").arg(viewer));
+        return ExitFailure;
+    }
+    if (viewer.isEmpty() && !programGiven) viewer = DefaultViewerFolder();
+    if (!viewer.isEmpty()) {
+        program = Platform::WithTrailingSlash(viewer) + QStringLiteral("lumora");
+        if (const QString stale = StaleViewerWarning(viewer); !stale.isEmpty())
+            Print(stderr, QStringLiteral("make-disc: warning: %1").arg(stale));
+    } else if (!programGiven) {
         program = QDir::cleanPath(Platform::ExecutableFolder() + QStringLiteral("../lumora"));
         if (!QFileInfo(program).isFile()) {
             Print(stderr, QStringLiteral("make-disc: warning: no viewer program at %1; the disc is written "
@@ -382,7 +406,7 @@ int Run(const TOptions& o) {
     const QString unchanged = discExisted ? QStringLiteral("make-disc: nothing was changed in %1").arg(o.Disc)
                                                 : QStringLiteral("make-disc: no disc was written");
     int skinFiles = 0;
-    error = WriteProgramFolder(build.Folder() + QStringLiteral("Viewer/LMR/"), program, skinFiles);
+    error = WriteProgramFolder(build.Folder() + QStringLiteral("Viewer/LMR/"), program, viewer, skinFiles);
     if (!error.isEmpty()) {
         Print(stderr, QStringLiteral("make-disc: %1").arg(error));
         Print(stderr, unchanged);
@@ -451,8 +475,9 @@ int Run(const TOptions& o) {
     QString summary = QStringLiteral("disc written to %1: %2, %3, %4")
                           .arg(disc, Plural(rolls, "roll"), Plural(photos, "photo"), Plural(files, "file"));
     if (!leftOut.isEmpty()) summary += QStringLiteral(", %1 left out").arg(leftOut.size());
-    summary += program.isEmpty() ? QStringLiteral("; no viewer program")
-                                 : QStringLiteral("; viewer %1 with %2").arg(QFileInfo(program).fileName(), Plural(skinFiles, "skin file"));
+    summary += program.isEmpty()  ? QStringLiteral("; no viewer program")
+               : viewer.isEmpty() ? QStringLiteral("; viewer %1 with %2").arg(QFileInfo(program).fileName(), Plural(skinFiles, "skin file"))
+                                  : QStringLiteral("; viewer folder %1 (%2)").arg(viewer, Plural(skinFiles, "file"));
     Print(stdout, summary);
     Print(stdout, SizeLine(DiscBytes(disc)));
     return 0;
