@@ -31,7 +31,7 @@ struct TBrowserWindow {
 
     TBrowserWindow() {
         for (const char* f : {"Desktop", "Documents/Letters", "Pictures/My Photos", "Pictures/Summer 2001",
-                              "Pictures2", ".config/lumora"})
+                              "Pictures2"})
             Temp.Make(QString("home/user/") + f);
         Temp.Write("home/user/Pictures/My Photos/frame01.jpg", QByteArray(150000, 'j'));
         Temp.Write("home/user/Pictures/My Photos/frame02.jpg", QByteArray(90000, 'j'));
@@ -90,7 +90,6 @@ TEST(ExplorerCombo, OpeningSelectsTheTypedFolderUnderTheFieldAndTellsWhatItHolds
     EXPECT_EQ(w.Combo->Tree()->StatusText(), "0 folder(s).  2 file(s).  234 K.");
     EXPECT_EQ(w.Combo->Text(), typed);
     EXPECT_FALSE(w.AutoClose()->isActive());
-    EXPECT_EQ(w.Item(".config"), nullptr);
 
     // Nothing chosen: closed, but the directory did not change.
     QTest::keyClick(w.Tree(), Qt::Key_Escape);
@@ -111,7 +110,7 @@ TEST(ExplorerCombo, OpeningSelectsTheTypedFolderUnderTheFieldAndTellsWhatItHolds
     EXPECT_EQ(w.Tree()->currentItem(), w.Item("Home"));
 }
 
-TEST(ExplorerCombo, AClickChoosesAFolderAndTheTreeClosesAfterTheAutoCloseTime) {
+TEST(ExplorerCombo, AClickChoosesAFolderAndClosesTheTreeAfterTheAutoCloseTimeADoubleClickAtOnce) {
     TBrowserWindow w;
     w.OpenAt(w.Home + "/Documents");
     QTest::mouseClick(w.Tree()->viewport(), Qt::LeftButton, {}, w.NameOf("Pictures2"));
@@ -132,10 +131,9 @@ TEST(ExplorerCombo, AClickChoosesAFolderAndTheTreeClosesAfterTheAutoCloseTime) {
     EXPECT_FALSE(w.Open());
     EXPECT_EQ(w.Events, (QStringList{"closed", "changed"}));
     EXPECT_EQ(w.Combo->Text(), w.Home + "/Pictures/Summer 2001");
-}
 
-TEST(ExplorerCombo, ADoubleClickOnAFolderClosesTheTreeButNotOnItsExpander) {
-    TBrowserWindow w;
+    // A double-click closes the tree at once, but not on an expander.
+    w.Combo->CloseGuardTimer()->stop();
     w.OpenAt(w.Home + "/Pictures2");
     QTest::mouseDClick(w.Tree()->viewport(), Qt::LeftButton, {}, w.ExpanderOf("Documents"));
     EXPECT_TRUE(w.Open());
@@ -145,13 +143,11 @@ TEST(ExplorerCombo, ADoubleClickOnAFolderClosesTheTreeButNotOnItsExpander) {
 
 TEST(ExplorerCombo, APressOnTheButtonRightAfterAClosingDoesNotReopenTheTree) {
     TBrowserWindow w;
-    QTest::mousePress(w.Combo, Qt::LeftButton, {}, w.DropButton());
-    QTest::mouseRelease(w.Combo, Qt::LeftButton, {}, w.DropButton());
+    QTest::mouseClick(w.Combo, Qt::LeftButton, {}, w.DropButton());
     ASSERT_TRUE(w.Open());
     // The press outside the pop-up closes it, as the window system delivers it.
     QTest::mouseClick(w.Window.windowHandle(), Qt::LeftButton, {}, w.Combo->geometry().topLeft() + w.DropButton());
     EXPECT_FALSE(w.Open());
-    EXPECT_TRUE(w.Combo->CloseGuardTimer()->isActive());
     EXPECT_EQ(w.Combo->CloseGuardTimer()->interval(), 250);
     QTest::mouseClick(w.Combo, Qt::LeftButton, {}, w.DropButton());
     EXPECT_FALSE(w.Open());
@@ -179,7 +175,6 @@ TEST(ExplorerCombo, KeysMoveInTheTreeAndCloseIt) {
     QTest::keyClick(w.Tree(), Qt::Key_Tab);
     EXPECT_FALSE(w.Open());
     EXPECT_TRUE(w.Next->hasFocus());
-    EXPECT_EQ(w.Combo->Text(), w.Home + "/Pictures/My Photos");
 
     const std::pair<Qt::Key, Qt::KeyboardModifiers> closing[] = {
         {Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier}, {Qt::Key_Escape, {}},
@@ -193,22 +188,19 @@ TEST(ExplorerCombo, KeysMoveInTheTreeAndCloseIt) {
     }
 }
 
-TEST(ExplorerCombo, TypingGoesToTheFieldThroughItsKeyEvents) {
+TEST(ExplorerCombo, TypedTextPassesTheKeyEventsAndTabLeavesIt) {
     TBrowserWindow w;
     w.Combo->setFocus();
     int downs = 0, ups = 0;
     QObject::connect(w.Combo, &TExplorerCombo::OnKeyDown, [&](QKeyEvent*) { ++downs; });
     QObject::connect(w.Combo, &TExplorerCombo::OnKeyUp, [&](QKeyEvent*) { ++ups; });
     // A handler that accepts a character keeps it from the field.
-    QObject::connect(w.Combo, &TExplorerCombo::OnKeyPress, [](QKeyEvent* e) {
-        if (e->text() == "#") e->accept();
-    });
+    QObject::connect(w.Combo, &TExplorerCombo::OnKeyPress, [](QKeyEvent* e) { e->setAccepted(e->text() == "#"); });
     QTest::keyClicks(w.Combo->Edit(), "/typed#/path");
-    EXPECT_EQ(w.Combo->Text(), "/typed/path");
-    EXPECT_EQ(downs, 12);
-    EXPECT_EQ(ups, 12);
     QTest::keyClick(w.Combo->Edit(), Qt::Key_Tab);
     EXPECT_EQ(w.Combo->Text(), "/typed/path");
+    EXPECT_EQ(downs, 13);
+    EXPECT_EQ(ups, 13);
     EXPECT_TRUE(w.Next->hasFocus());
 }
 
@@ -229,10 +221,10 @@ TEST(ExplorerCombo, AFolderThatCannotBeReadSaysSoOnceInTheStatusLine) {
 TEST(ExplorerCombo, TheArrowMovesWhenOpenAndIsEmbossedWhenDisabled) {
     TBrowserWindow w;
     const QRect button(w.Combo->width() - 25, 0, 25, w.Combo->height());
-    auto box = [&](QColor color) {
+    auto box = [&](QColor color) {  // where Color is painted on the button
         const QImage image = w.Combo->grab().toImage();
         QRect found;
-        for (int y = button.top(); y <= button.bottom(); ++y)
+        for (int y = 0; y < button.height(); ++y)
             for (int x = button.left(); x <= button.right(); ++x)
                 if (image.pixelColor(x, y) == color) found |= QRect(x, y, 1, 1);
         return found;
@@ -240,6 +232,7 @@ TEST(ExplorerCombo, TheArrowMovesWhenOpenAndIsEmbossedWhenDisabled) {
     const QColor text = w.Combo->palette().color(QPalette::Active, QPalette::ButtonText);
     const QRect closed = box(text);
     ASSERT_FALSE(closed.isEmpty());
+    EXPECT_LT(w.Combo->Edit()->geometry().right(), closed.left() - 5);
     w.Combo->DropDown();
     EXPECT_EQ(box(text), closed.translated(1, 1));
     w.Combo->Tree()->CloseBrowser();

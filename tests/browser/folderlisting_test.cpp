@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Browser;
@@ -54,15 +53,4 @@ TEST(FolderListing, CountsWhatTheTreeShowsWithSizesBeyond4GB) {
     const auto bigCounts = CountFolder(f.Temp.Path() + "big");
     ASSERT_TRUE(bigCounts);
     EXPECT_EQ(FormatCounts("%d %d %d", *bigCounts), "0 1 5242880");
-}
-
-TEST(FolderListing, AFolderThatCannotBeOpenedHasNoListingAndNoCounts) {
-    if (RunningAsRoot()) GTEST_SKIP() << "root reads every folder";
-    TFolders f;
-    f.Temp.Make("locked/inner");
-    chmod((f.Temp.Path() + "locked").toLocal8Bit().constData(), 0);
-    EXPECT_FALSE(ListSubFolders(f.Temp.Path() + "locked", TNaturalOrder()));
-    EXPECT_FALSE(CountFolder(f.Temp.Path() + "locked"));
-    EXPECT_FALSE(HasSubFolders(f.Temp.Path() + "locked"));
-    chmod((f.Temp.Path() + "locked").toLocal8Bit().constData(), 0700);
 }
