@@ -32,7 +32,7 @@ public:
     void SetBrowserHeight(int height) { FBrowserHeight = height; }
     // The status line's and the roots' texts, from the owner's string table.
     void SetTexts(const Browser::TBrowserTexts& texts);
-    // Roots to show instead of this machine's (before the first opening).
+    // Roots to show instead of this machine's, from the next opening on.
     void SetRoots(std::vector<Browser::TBrowserRoot> roots);
 
     // Opens the tree under the field with the field's text selected.

@@ -40,8 +40,8 @@ public:
     void CloseBrowser();
 
     void SetTexts(const Browser::TBrowserTexts& texts);
-    // Roots to show instead of this machine's; takes effect when the tree is
-    // next populated (now, if it is empty).
+    // Roots to show instead of this machine's; the tree is built anew from
+    // them at the next opening.
     void SetRoots(std::vector<Browser::TBrowserRoot> roots);
     QString SelectedPath() const;
     QString StatusText() const { return FStatusText; }

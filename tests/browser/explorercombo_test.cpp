@@ -40,10 +40,11 @@ struct TBrowserWindow {
                          {"Home", Home, TNodeKind::Home},
                          {"PHOTODISC", QDir::cleanPath(Temp.Path() + "disc"), TNodeKind::Disc}});
         auto* label = new QLabel("Destination Directory", &Window);
-        label->setGeometry(12, 10, 321, 18);
-        Combo->setGeometry(12, 30, 321, Combo->sizeHint().height());
-        Next->setGeometry(12, 62, 321, Next->sizeHint().height());
-        Window.resize(345, 100);
+        // Wide enough for the whole temporary path in the picture.
+        label->setGeometry(12, 10, 420, 18);
+        Combo->setGeometry(12, 30, 420, Combo->sizeHint().height());
+        Next->setGeometry(12, 62, 420, Next->sizeHint().height());
+        Window.resize(444, 100);
         QObject::connect(Combo, &TExplorerCombo::OnBrowserClosed, [this] { Events << "closed"; });
         QObject::connect(Combo, &TExplorerCombo::OnBrowserChangedDirectory, [this] { Events << "changed"; });
         Window.show();
