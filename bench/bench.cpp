@@ -12,6 +12,7 @@
 //   lumora-bench startup DISC [PASSES]      program start to the first painted roll page
 //   lumora-bench view DISC [PASSES]         the full view: ShowPhoto to picture on screen, zoom frames
 //   lumora-bench print DISC                 index prints of the first roll and prints of its first photo, to PDF
+//   lumora-bench install [DISC] [--keep DEST] [--name NAME]  the install of the first roll, next to cp -r
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
 //
@@ -21,6 +22,7 @@
 // can do here, not a typical run.
 #include "bench/fullload.h"
 #include "bench/grid.h"
+#include "bench/install.h"
 #include "bench/io.h"
 #include "bench/loader.h"
 #include "bench/print.h"
@@ -164,6 +166,7 @@ int Usage() {
                  "       lumora-bench startup DISC_FOLDER [PASSES]\n"
                  "       lumora-bench view DISC_FOLDER [PASSES]\n"
                  "       lumora-bench print DISC_FOLDER\n"
+                 "       lumora-bench install [DISC_FOLDER] [--keep DEST] [--name NAME]\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
                  "       lumora-bench transitions [PASSES]\n");
     return 2;
@@ -181,6 +184,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QByteArray(argv[1]) == "startup") return RunStartupBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "view") return RunViewBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "print") return RunPrintBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "install") return RunInstallBench(argc, argv);
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);

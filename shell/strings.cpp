@@ -109,6 +109,11 @@ constexpr TEntry Table[] = {
     {TStr::InstallingPhotos, "Installing your photos..."},
     {TStr::InstallCanceled, "Install canceled."},
     {TStr::InstallComplete, "Install complete."},
+    {TStr::BrowserCounts, "%d folder(s).  %d file(s).  %d K."},
+    {TStr::BrowserBindingFailed, "Cannot create binding for object \"%1\""},
+    {TStr::BrowserDesktop, "Desktop"},
+    {TStr::BrowserHome, "Home"},
+    {TStr::BrowserFileSystem, "File System"},
 };
 
 static_assert(std::size(Table) == size_t(TStr::Count_), "every TStr needs its line in the table");

@@ -104,6 +104,12 @@ enum class TStr : int {
     InstallingPhotos,
     InstallCanceled,
     InstallComplete,
+    // The folder browser
+    BrowserCounts,            // %d folders, %d files, %d K
+    BrowserBindingFailed,     // %1 the folder
+    BrowserDesktop,
+    BrowserHome,
+    BrowserFileSystem,
 
     Count_                    // keep last
 };
