@@ -110,6 +110,43 @@ enum class TStr : int {
     BrowserDesktop,
     BrowserHome,
     BrowserFileSystem,
+    // The upload wizard
+    WizardCaption,
+    PageSelect,
+    PageConfig,
+    PageEmail,
+    PageUpload,
+    SelectImagesToUpload,
+    SelectImagesToEmail,
+    SelectAllCaption,
+    SelectNoneCaption,
+    LoginPromptText,          // %1 the account type
+    UserNameCaption,
+    PasswordCaption,
+    LoginCaption,
+    NewAccountWarning,
+    NewAccountCaption,
+    UploadPhotosTo,
+    ANewShoebox,
+    AnExistingShoebox,
+    AccountNumber,            // followed by the number
+    EnterNewShoebox,
+    ChooseShoebox,
+    UploadingTo,              // %1 the shoebox
+    PreparingImages,
+    UploadingPicture,         // %1!d! picture, %2!d! count
+    TotalProgress,
+    EmailStatusCaption,
+    UploadCanceled,
+    UploadComplete,
+    PhotoNotPrepared,         // %1 the photo, %2 why
+    EmailPicturesTo,
+    FromCaption,
+    FromHint,
+    PreviousCaption,
+    NextCaption,
+    UploadCaption,
+    CancelCaption,
 
     Count_                    // keep last
 };
