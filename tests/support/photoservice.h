@@ -28,6 +28,8 @@ public:
     explicit TTestService(TTls tls = TTls::None, TPhotoServiceOptions options = {});
     ~TTestService();
     bool Ok() const { return FOk; }
+    // Stops serving, once the library has closed its kept connection.
+    void Stop();
     TPhotoService& Service() { return *FService; }
     TPhotoStore& Store() { return FService->Store(); }
     QString Root() const { return FRoot.Path() + "root"; }

@@ -154,9 +154,18 @@ void TPhotoService::Route() {
     svr.Get("/api/shoeboxes", [this](const Request& req, Response& res) {
         const auto account = FStore.Authenticate(BearerToken(req));
         if (!account) return Error(res, 401, "login");
+        // The newest shoeboxes that fit the client's 64 KiB, oldest first.
+        const std::vector<TShoebox> boxes = FStore.Shoeboxes(account->Id);
+        std::vector<QJsonObject> entries;
+        qsizetype bytes = 64;
+        for (auto it = boxes.rbegin(); it != boxes.rend(); ++it) {
+            QJsonObject entry{{"id", QString::number(it->Id)}, {"name", QString::fromStdString(it->Name)}};
+            bytes += QJsonDocument(entry).toJson(QJsonDocument::Compact).size() + 1;
+            if (bytes > UploadMaxReplyBytes) break;
+            entries.push_back(std::move(entry));
+        }
         QJsonArray list;
-        for (const TShoebox& box : FStore.Shoeboxes(account->Id))
-            list.append(QJsonObject{{"id", QString::number(box.Id)}, {"name", QString::fromStdString(box.Name)}});
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) list.append(*it);
         Json(res, 200, {{"shoeboxes", list}});
     });
 
