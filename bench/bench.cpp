@@ -14,6 +14,8 @@
 //   lumora-bench print DISC                 index prints of the first roll and prints of its first photo, to PDF
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
+//   lumora-bench upload [--server URL --user U --password P] DIR
+//                                           DIR's first 50 JPEGs uploaded through suite/upload, then with curl
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
@@ -27,6 +29,7 @@
 #include "bench/startup.h"
 #include "bench/view.h"
 #include "bench/transitions.h"
+#include "bench/upload.h"
 #include "collection/thumbnail.h"
 #include "imaging/ilib.h"
 #include "imaging/loading.h"
@@ -165,7 +168,8 @@ int Usage() {
                  "       lumora-bench view DISC_FOLDER [PASSES]\n"
                  "       lumora-bench print DISC_FOLDER\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
-                 "       lumora-bench transitions [PASSES]\n");
+                 "       lumora-bench transitions [PASSES]\n"
+                 "       lumora-bench upload [--server URL --user U --password P] DIR\n");
     return 2;
 }
 
@@ -184,6 +188,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "upload") return RunUploadBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];
