@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -160,9 +161,12 @@ uint8_t VantuGetCustomerID(const char* labGroup, const char* userName, const cha
     TRequest request;
     request.Post = true;
     request.Path = "/api/login";
-    request.Form = FormField("labgroup", labGroup) + '&' + FormField("user", userName) + '&';
     QByteArray secret(password);
     QByteArray field = FormField("password", secret);
+    // Room for all of it at once: a reallocation would leave a copy of the
+    // password behind in freed memory.
+    request.Form.reserve(field.size() + 3 * qsizetype(std::strlen(labGroup) + std::strlen(userName)) + 32);
+    request.Form += FormField("labgroup", labGroup) + '&' + FormField("user", userName) + '&';
     request.Form += field;
     TResponse response = lib.Connection->Perform(request);
     Wipe(secret);

@@ -133,10 +133,16 @@ void TPhotoService::Route() {
 
     // Only a photo may be large.
     svr.set_pre_routing_handler([](const Request& req, Response& res) {
-        if (req.get_header_value<uint64_t>("Content-Length") > MaxFormBytes &&
-            req.path.find("/photos") == std::string::npos) {
-            Error(res, 413, "too-large");
-            return httplib::Server::HandlerResponse::Handled;
+        if (req.path.find("/photos") == std::string::npos) {
+            // A body of unknown length could only be measured by reading it.
+            if (req.has_header("Transfer-Encoding")) {
+                Error(res, 411, "length-required");
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            if (req.get_header_value<uint64_t>("Content-Length") > MaxFormBytes) {
+                Error(res, 413, "too-large");
+                return httplib::Server::HandlerResponse::Handled;
+            }
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
