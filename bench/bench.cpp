@@ -15,6 +15,8 @@
 //   lumora-bench install [DISC] [--keep DEST] [--name NAME]  the install of the first roll, next to cp -r
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
+//   lumora-bench upload [--server URL --user U --password P] DIR
+//                                           DIR's first 50 JPEGs uploaded through suite/upload, then with curl
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
@@ -29,6 +31,7 @@
 #include "bench/startup.h"
 #include "bench/view.h"
 #include "bench/transitions.h"
+#include "bench/upload.h"
 #include "collection/thumbnail.h"
 #include "imaging/ilib.h"
 #include "imaging/loading.h"
@@ -168,7 +171,8 @@ int Usage() {
                  "       lumora-bench print DISC_FOLDER\n"
                  "       lumora-bench install [DISC_FOLDER] [--keep DEST] [--name NAME]\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
-                 "       lumora-bench transitions [PASSES]\n");
+                 "       lumora-bench transitions [PASSES]\n"
+                 "       lumora-bench upload [--server URL --user U --password P] DIR\n");
     return 2;
 }
 
@@ -188,6 +192,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "upload") return RunUploadBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];
