@@ -51,10 +51,11 @@ bool Atext(unsigned char c) {
 bool PlainEnough(std::string_view s, bool (*allowed)(unsigned char)) {
     if (s.empty()) return true;
     if (s.front() == ' ' || s.back() == ' ' || s.find("=?") != std::string_view::npos) return false;
+    // Runs of blanks count too: a line is folded only in front of them.
     size_t run = 0;
-    for (unsigned char c : s) {
-        if (!allowed(c)) return false;
-        run = c == ' ' ? 0 : run + 1;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (!allowed(static_cast<unsigned char>(s[i]))) return false;
+        run = i > 0 && (s[i] == ' ') == (s[i - 1] == ' ') ? run + 1 : 1;
         if (run > LongestPlainRun) return false;
     }
     return true;

@@ -31,7 +31,6 @@ private:
     void TakeLine(std::string_view line);
 
     std::string FPartial;
-    bool FOverlong = false;
     TSmtpReply FCurrent;
     std::deque<TSmtpReply> FDone;
 };
