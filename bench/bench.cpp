@@ -14,11 +14,13 @@
 //   lumora-bench print DISC                 index prints of the first roll and prints of its first photo, to PDF
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
+//   lumora-bench email DISC PORT            one message of the first roll's Large photos, EmailSend and libcurl
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
 // every pass twice and keep the faster, so the floor is the best libjpeg-turbo
 // can do here, not a typical run.
+#include "bench/email.h"
 #include "bench/fullload.h"
 #include "bench/grid.h"
 #include "bench/io.h"
@@ -165,7 +167,8 @@ int Usage() {
                  "       lumora-bench view DISC_FOLDER [PASSES]\n"
                  "       lumora-bench print DISC_FOLDER\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
-                 "       lumora-bench transitions [PASSES]\n");
+                 "       lumora-bench transitions [PASSES]\n"
+                 "       lumora-bench email DISC_FOLDER PORT\n");
     return 2;
 }
 
@@ -184,6 +187,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "email") return RunEmailBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];

@@ -22,7 +22,8 @@ std::vector<std::string> SplitAddressList(std::string_view list);
 
 // One "@", a non-empty local part of printable ASCII, a domain of letters,
 // digits, hyphens and dots with no empty label; no blank, comma, semicolon,
-// quote or bracket anywhere; at most MaxAddressLength octets.
+// double quote, backslash or bracket of any kind anywhere (they would need
+// quoting); at most MaxAddressLength octets.
 bool IsValidAddress(std::string_view address);
 
 // "address", "<address>", "Name <address>" or "\"Name\" <address>". False

@@ -25,6 +25,8 @@
 
 using EMAILHANDLE = int32_t;  // 0 is no handle
 
+// The [Email] defaults; the library itself falls back on the server name
+// and port when they are left empty or 0.
 constexpr const char* EMAIL_DEFAULT_SERVER = "localhost";
 constexpr const char* EMAIL_DEFAULT_ACCOUNT = "lumora@localhost";
 constexpr int32_t EMAIL_DEFAULT_PORT = 25;
@@ -71,7 +73,8 @@ using TEmailProgressCallback = void (*)(uint8_t kind, int32_t value, void* userD
 // A status line in plain words ("Connecting to mail.example.org", "The
 // server refused the recipient bob@example.org: No such user (550)").
 using TEmailStatusCallback = void (*)(const char* text, void* userData);
-// Both callbacks run on the thread in EmailSend, which waits for them.
+// Both callbacks run on the thread in EmailSend, which waits for them; the
+// text is valid during the call only.
 
 EMAILHANDLE EmailCreate();
 // From: an address or "Name <address>".

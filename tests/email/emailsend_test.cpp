@@ -5,9 +5,7 @@
 #include "support/smtpsink.h"
 #include <QJsonArray>
 #include <gtest/gtest.h>
-#include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <atomic>
 #include <functional>
@@ -287,20 +285,18 @@ TEST(EmailThreads, SendsOnWorkersWhileAnotherThreadCancels) {
     ASSERT_NE(sink.Port(), 0);
     // Listens but never greets: the send waits until it is cancelled.
     const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t len = sizeof addr;
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(listen(silent, 4), 0);
+    ASSERT_TRUE(bind(silent, reinterpret_cast<sockaddr*>(&addr), len) == 0 && listen(silent, 4) == 0);
     getsockname(silent, reinterpret_cast<sockaddr*>(&addr), &len);
+    const int silentPort = ntohs(addr.sin_port);
 
     std::atomic<EMAILHANDLE> waiting{0};
     std::atomic<bool> connecting{false};
     int32_t cancelledResult = -1, sentResult = -1;
     std::thread cancelled([&] {
         TMail m;
-        m.Port = ntohs(addr.sin_port);
+        m.Port = silentPort;
         TLog log;
         log.OnStatus = [&](const std::string& text) {
             if (text.rfind("Connecting", 0) == 0) connecting = true;

@@ -44,12 +44,6 @@ TEST(EmailReplies, LinesGroupIntoRepliesWhateverThePieces) {
             EXPECT_EQ(replies[0].Lines.size(), c.LinesOfFirst) << c.Name;
         }
     }
-    std::string flood;
-    for (int i = 0; i < 1000; ++i) flood += "250-" + std::string(5000, 'x') + "\r\n";
-    const std::vector<TSmtpReply> big = Read({flood + "250 end\r\n"});
-    ASSERT_EQ(big.size(), 1u);
-    EXPECT_EQ(big[0].Lines.size(), TSmtpReplyReader::MaxLines);
-    EXPECT_LE(big[0].Lines[0].size(), TSmtpReplyReader::MaxLineLength);
 }
 
 TEST(EmailReplies, CapabilitiesAndStatusText) {
