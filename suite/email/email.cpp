@@ -226,6 +226,8 @@ int32_t Prepare(const TSettings& st, TPrepared& out, std::string& why) {
     return EMAIL_OK;
 }
 
+std::string Seconds(int n) { return std::to_string(n) + (n == 1 ? " second" : " seconds"); }
+
 bool TlsFailure(int curl) {
     switch (curl) {
     case CURLE_SSL_CONNECT_ERROR:
@@ -270,9 +272,8 @@ int32_t Classify(const TTransferOutcome& o, const TPrepared& p, const TSettings&
         return EMAIL_E_CONNECT;
     }
     if (o.Curl == CURLE_OPERATION_TIMEDOUT) {
-        why = o.Greeted ? "The mail server stopped answering for " + std::to_string(st.IdleSeconds) + " seconds."
-                        : "The mail server " + server + " did not answer within " +
-                              std::to_string(st.ConnectSeconds) + " seconds.";
+        why = o.Greeted ? "The mail server stopped answering for " + Seconds(st.IdleSeconds) + '.'
+                        : "The mail server " + server + " did not answer within " + Seconds(st.ConnectSeconds) + '.';
         return EMAIL_E_TIMEOUT;
     }
     if (o.Curl == CURLE_USE_SSL_FAILED && !o.Capabilities.StartTls && o.Capabilities.Auth) {

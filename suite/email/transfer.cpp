@@ -67,6 +67,8 @@ void SawCommand(TTransferState& s, std::string_view line) {
 
 void SawReply(TTransferState& s, TSmtpReply&& reply) {
     TTransferOutcome& o = *s.Outcome;
+    // The goodbye after a failure must not hide the failure.
+    if (s.Command == "QUIT") return;
     if (s.Command.empty()) o.Greeted = true;
     if (s.Command == "EHLO" && reply.Code == 250) o.Capabilities = ReadCapabilities(reply);
     if (reply.Code == 0 || reply.Code >= 400) {
@@ -75,6 +77,10 @@ void SawReply(TTransferState& s, TSmtpReply&& reply) {
         o.FailedReply = std::move(reply);
         return;
     }
+    // A refusal that was got over (HELO after a refused EHLO) is no cause.
+    o.FailedCommand.clear();
+    o.FailedRecipient.clear();
+    o.FailedReply = TSmtpReply();
     // The reply after the message itself answers no command line.
     if (s.Command == "DATA" && reply.Code == 354) s.Command = "BODY";
 }

@@ -22,6 +22,7 @@ struct TMail {
     QStringList Attachments;
     QString Account, Password = "secret", CaFile;
     bool TrustLoopback = true, PlainAuth = false;
+    int IdleSeconds = 10;
 };
 
 struct TLog {
@@ -56,7 +57,7 @@ int32_t Send(const TMail& m, TLog* log = nullptr, std::atomic<EMAILHANDLE>* hand
     for (const QString& path : m.Attachments) EmailAddAttachment(h, path.toUtf8());
     EmailSetTrustLoopback(h, m.TrustLoopback);
     EmailSetPlainAuth(h, m.PlainAuth);
-    EmailSetTimeouts(h, 10, 10);
+    EmailSetTimeouts(h, 10, m.IdleSeconds);
     if (!m.CaFile.isEmpty()) EmailSetCAFile(h, m.CaFile.toUtf8());
     EmailSetProgressCallback(h, Progress, log);
     EmailSetStatusCallback(h, Status, log);
@@ -251,6 +252,7 @@ TEST(EmailSend, FailuresSendNothingAndARetrySucceeds) {
         {"close during DATA", {"--drop-data-once"}, "ann@lumora.test", {photo},
          true, EMAIL_E_CONNECTION_LOST, "ann@lumora.test", {photo}},
         {"no listener", {}, "ann@lumora.test", {photo}, false, EMAIL_E_CONNECT, "ann@lumora.test", {photo}},
+        {"server stops answering", {"--stall-once"}, "ann@lumora.test", {}, true, EMAIL_E_TIMEOUT, "ann@lumora.test", {}},
         {"unreadable attachment", {}, "ann@lumora.test", {photo, folder.Path() + "gone.jpg"},
          true, EMAIL_E_ATTACHMENT, "ann@lumora.test", {photo}},
     };
@@ -263,6 +265,7 @@ TEST(EmailSend, FailuresSendNothingAndARetrySucceeds) {
         if (!c.Listening) sink->Stop();
         m.To = c.To;
         m.Attachments = c.Attachments;
+        m.IdleSeconds = 1;
         TLog log;
         EXPECT_EQ(Send(m, &log), c.Result);
         EXPECT_EQ(sink->MessageCount(), 0);

@@ -28,6 +28,7 @@ def parse_args():
     p.add_argument("--auth-required", action="store_true", help="refuse MAIL before AUTH")
     p.add_argument("--refuse", action="append", default=[], help="a recipient to refuse with 550")
     p.add_argument("--drop-data-once", action="store_true", help="hang up during the first DATA")
+    p.add_argument("--stall-once", action="store_true", help="never answer the first message")
     return p.parse_args()
 
 
@@ -49,10 +50,8 @@ def summary(content, number):
         with open(os.path.join(ARGS.out, name), "wb") as f:
             f.write(part.get_content())
         attachments.append({"name": part.get_filename(), "type": part.get_content_type(), "file": name})
-    head = content.split(b"\r\n\r\n", 1)[0]
     return {
         "headers": [key for key in msg.keys()],
-        "header_lines": len(head.split(b"\r\n")),
         "subject": str(msg.get("subject", "")),
         "from": str(msg.get("from", "")),
         "to": str(msg.get("to", "")),
@@ -67,6 +66,7 @@ def summary(content, number):
 class Handler:
     def __init__(self):
         self.count = 0
+        self.stall = ARGS.stall_once
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address in ARGS.refuse:
@@ -75,6 +75,9 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        if self.stall:
+            self.stall = False
+            await asyncio.sleep(3600)
         if ARGS.out:
             self.count += 1
             base = os.path.join(ARGS.out, str(self.count))
@@ -84,7 +87,6 @@ class Handler:
                 "mail_from": envelope.mail_from,
                 "rcpt_tos": envelope.rcpt_tos,
                 "tls": session.ssl is not None,
-                "authenticated": bool(session.authenticated),
             }
             record.update(summary(envelope.original_content, self.count))
             write_json(base + ".json", record)
