@@ -15,12 +15,9 @@
 //   lumora-bench install [DISC] [--keep DEST] [--name NAME]  the install of the first roll, next to cp -r
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
-<<<<<<< HEAD
 //   lumora-bench upload [--server URL --user U --password P] DIR
 //                                           DIR's first 50 JPEGs uploaded through suite/upload, then with curl
-=======
 //   lumora-bench email DISC PORT            one message of the first roll's Large photos, EmailSend and libcurl
->>>>>>> email-lib
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
@@ -177,11 +174,8 @@ int Usage() {
                  "       lumora-bench install [DISC_FOLDER] [--keep DEST] [--name NAME]\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
                  "       lumora-bench transitions [PASSES]\n"
-<<<<<<< HEAD
                  "       lumora-bench upload [--server URL --user U --password P] DIR\n");
-=======
                  "       lumora-bench email DISC_FOLDER PORT\n");
->>>>>>> email-lib
     return 2;
 }
 
@@ -201,11 +195,8 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);
-<<<<<<< HEAD
     if (argc >= 2 && QByteArray(argv[1]) == "upload") return RunUploadBench(argc, argv);
-=======
     if (argc >= 2 && QByteArray(argv[1]) == "email") return RunEmailBench(argc, argv);
->>>>>>> email-lib
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];
