@@ -147,6 +147,28 @@ enum class TStr : int {
     NextCaption,
     UploadCaption,
     CancelCaption,
+    // The upload library's results 0 to 10 (codes above are the library's own texts)
+    UploadResult0, UploadResult1, UploadResult2, UploadResult3, UploadResult4, UploadResult5,
+    UploadResult6, UploadResult7, UploadResult8, UploadResult9, UploadResult10,
+    // The wizard's e-mail page
+    RecipientsCaption,
+    SubjectCaption,
+    MessageCaption,
+    SubjectPrompt,            // the subject field's first text
+    NeedFromAddress,
+    NeedValidFromAddress,
+    NeedRecipient,
+    BlankRecipient,
+    NeedValidRecipient,
+    SendingEmailTitled,
+    SendFailed,
+    // The recipient list
+    AddresseeTo,
+    AddresseeCc,
+    AddresseeBcc,
+    AddresseeMenuTo,
+    AddresseeMenuCc,
+    AddresseeMenuBcc,
 
     Count_                    // keep last
 };
