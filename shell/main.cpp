@@ -17,6 +17,7 @@
 #include "shell/startup.h"
 #include "shell/strings.h"
 #include "sharing/installfrm.h"
+#include "sharing/uploadwizardfrm.h"
 #include "sharing/printing.h"
 #include "viewer/lumorafrm.h"
 #include "viewer/splash.h"
@@ -75,6 +76,7 @@ int ListRolls() {
 int RunViewer() {
     RegisterPrinting();
     RegisterInstall();
+    RegisterUploadWizard();
     if (!AppState().InstanceMode) ShowSplash(2);
     TLumoraFrm window;
     CreateSharedWindows();

@@ -608,7 +608,12 @@ void TLumoraFrm::ThumbViewInstallButtonClick() {
     if (!SharingHandlers().Install) return NotAvailableYet(int(TStr::FeatureInstall));
     if (FCurrentRoll) SharingHandlers().Install(*this, FCurrentRoll);
 }
-void TLumoraFrm::ThumbViewUploadButtonClick() { NotAvailableYet(int(TStr::FeatureUpload)); }
+void TLumoraFrm::ThumbViewUploadButtonClick() {
+    if (!SharingHandlers().Upload) return NotAvailableYet(int(TStr::FeatureUpload));
+    if (FCurrentRoll) SharingHandlers().Upload(*this, FCurrentRoll);
+    QCoreApplication::processEvents();
+    QApplication::restoreOverrideCursor();
+}
 void TLumoraFrm::PreviousButtonClick() { FFullView->ShowPhoto(FFullView->CurrentIndex() - 1); }
 void TLumoraFrm::NextButtonClick() { FFullView->ShowPhoto(FFullView->CurrentIndex() + 1); }
 void TLumoraFrm::ZoomInTestClick() { FFullView->Zoom(+1); }

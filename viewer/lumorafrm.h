@@ -171,6 +171,8 @@ struct TSharingHandlers {
     std::function<void(TLumoraFrm& window, TMedia* photo)> PrintPhoto;
     // The thumbnails page's install button: the roll shown.
     std::function<void(TLumoraFrm& window, TRoll* roll)> Install;
+    // The thumbnails page's upload button: the roll shown.
+    std::function<void(TLumoraFrm& window, TRoll* roll)> Upload;
 };
 void SetSharingHandlers(TSharingHandlers handlers);
 const TSharingHandlers& SharingHandlers();

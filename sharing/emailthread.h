@@ -1,0 +1,44 @@
+#pragma once
+// The thread that sends one e-mail: it owns the library handle the wizard
+// prepared, sends it and destroys it. It never touches a window: what it
+// learns (the status line, the bytes sent, the end) goes to the main thread
+// as queued calls carrying copies of the values.
+#include "suite/email/email.h"
+#include <QString>
+#include <QThread>
+
+class TEmailThread : public QThread {
+    Q_OBJECT
+public:
+    explicit TEmailThread(EMAILHANDLE handle, QObject* parent = nullptr);
+    ~TEmailThread() override;
+
+    // Written by the thread alone while it runs; read after it ended.
+    EMAILHANDLE MailHandle = 0;
+    int32_t MailTotalBytes = 0;
+    int32_t MailBytesSent = 0;
+    int32_t AttachmentCount = 0;
+    QString StatusText;
+    int32_t LastImage = 0;
+    int32_t Result = EMAIL_E_BAD_HANDLE;
+
+    // Any thread: asks a running send to stop soon.
+    void Cancel();
+
+    static void MailStatus(const char* text, void* userData);
+    static void MailProgress(uint8_t kind, int32_t value, void* userData);
+
+signals:
+    // Queued to the receiver's thread.
+    void StatusChanged(const QString& text);
+    void ProgressChanged(qint64 totalBytes, qint64 bytesSent, int attachments);
+    // The send ended; Result's low 16 bits are 0 when it was sent.
+    void SendEnded(int result, const QString& lastStatus);
+
+protected:
+    void run() override;
+
+private:
+    // The handle while the library holds it, for Cancel from another thread.
+    std::atomic<EMAILHANDLE> FHandle{0};
+};
