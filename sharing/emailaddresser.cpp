@@ -194,8 +194,6 @@ QVariant TAddressModel::data(const QModelIndex& index, int role) const {
         font.setUnderline(index.column() == int(TAddressColumn::Entry) && FForm.List.IsResolved(index.row()));
         return font;
     }
-    case Qt::ForegroundRole: return FForm.Look().TextColor;
-    case Qt::BackgroundRole: return FForm.Look().CellColor;
     default: return {};
     }
 }

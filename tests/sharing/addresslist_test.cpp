@@ -19,7 +19,7 @@ bool Resolve(const QString& part, QString& name, QString& address) {
 
 // Steps: "=text" types into the current entry, "~text" is what Delete left
 // of it (the key went through the list already); a key name presses it ("Left@start",
-// "Left@mid", "Right@end", "Right@mid" say where the caret is); "click R T"
+// "Left@mid" and "Right@end" say where the caret is); "click R T"
 // or "click R E" clicks a cell; "below" clicks under the last row; "menu R Cc"
 // chooses a type; "leave" and "enter" move the focus out of and into the grid.
 void Run(TAddressList& list, const std::string& step) {
@@ -40,7 +40,6 @@ void Run(TAddressList& list, const std::string& step) {
     else if (s == "Left@start") key(TAddressKey::Left, true, false);
     else if (s == "Left@mid") key(TAddressKey::Left, false, false);
     else if (s == "Right@end") key(TAddressKey::Right, false, true);
-    else if (s == "Right@mid") key(TAddressKey::Right, false, false);
     else if (w[0] == "click") list.MoveTo(w[1].toInt(), w[2] == "T" ? TAddressColumn::Type : TAddressColumn::Entry);
     else if (s == "below") list.ClickBelow();
     else if (w[0] == "menu") list.SetType(w[1].toInt(), w[2] == "Cc" ? TAddressType::Cc : w[2] == "Bcc" ? TAddressType::Bcc : TAddressType::To);
@@ -145,35 +144,6 @@ TEST(AddressList, ClicksBelowAndOnCells) {
         {"a split entry is finished first", {"=a;b", "below"}, "To:a | To:b | To:", "2E"},
         {"a click beyond the rows takes the last", {"=a", "Enter", "=b", "click 9 T"}, "To:a | To:b", "1T"},
     });
-}
-
-// Which keys the list takes from the editor, and which it leaves to it.
-TEST(AddressList, KeysLeftToTheEditor) {
-    const struct {
-        TAddressColumn Column;
-        const char* Entry;
-        TAddressKey Key;
-        bool AtStart, AtEnd, Taken;
-    } cases[] = {
-        {TAddressColumn::Entry, "abc", TAddressKey::Left, false, true, false},
-        {TAddressColumn::Entry, "abc", TAddressKey::Left, true, false, true},
-        {TAddressColumn::Entry, "abc", TAddressKey::Right, true, false, false},
-        {TAddressColumn::Entry, "abc", TAddressKey::Right, false, true, true},
-        {TAddressColumn::Entry, "abc", TAddressKey::End, true, false, false},
-        {TAddressColumn::Entry, "abc", TAddressKey::Delete, true, false, false},
-        {TAddressColumn::Entry, "", TAddressKey::Delete, true, true, true},
-        {TAddressColumn::Entry, "abc", TAddressKey::Other, true, true, false},
-        {TAddressColumn::Entry, "abc", TAddressKey::Enter, false, false, true},
-        {TAddressColumn::Entry, "abc", TAddressKey::Up, false, false, true},
-        {TAddressColumn::Type, "abc", TAddressKey::Right, true, true, true},
-        {TAddressColumn::Type, "abc", TAddressKey::Other, true, true, false},
-    };
-    for (const auto& c : cases) {
-        TAddressList list;
-        list.SetEntry(0, c.Entry);
-        list.MoveTo(0, c.Column);
-        EXPECT_EQ(list.Key(c.Key, c.AtStart, c.AtEnd), c.Taken) << int(c.Key) << " in " << c.Entry;
-    }
 }
 
 TEST(AddressList, GetItemFillsNothingOutsideTheRows) {
