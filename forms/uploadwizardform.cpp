@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -169,6 +170,15 @@ void BuildUploadWizardForm(QWidget* form, TUploadWizardForm& f) {
     f.FromEmailAddress->setToolTip(ResString(TStr::FromHint));
     f.FromEmailAddress->setPlaceholderText(ResString(TStr::FromHint));
     f.FromEmailAddress->setGeometry(110, 50, w - 96, 24);
+    f.Email_RecipientsLabel = Label(f.EmailPage, "Email_RecipientsLabel", ResString(TStr::RecipientsCaption),
+                                    QRect(14, EmailAddresserTop, 90, 24));
+    f.Email_SubjectLabel = Label(f.EmailPage, "Email_SubjectLabel", ResString(TStr::SubjectCaption), QRect(14, 192, 90, 24));
+    f.EmailSubjectEdit = Make<QLineEdit>(f.EmailPage, "EmailSubjectEdit");
+    f.EmailSubjectEdit->setText(ResString(TStr::SubjectPrompt));
+    f.EmailSubjectEdit->setGeometry(110, 192, w - 96, 24);
+    f.Email_MessageLabel = Label(f.EmailPage, "Email_MessageLabel", ResString(TStr::MessageCaption), QRect(14, 226, 90, 24));
+    f.Memo1 = Make<QPlainTextEdit>(f.EmailPage, "Memo1");
+    f.Memo1->setGeometry(110, 226, w - 96, PageHeight - 226 - 14);
 
     f.UploadPage = Area(f.Pages, "Upload", PageColour);
     f.UploadingBanner = Caption(f.UploadPage, "UploadingBanner", QString(), QRect(14, 8, w, 32));

@@ -8,6 +8,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QRadioButton;
 class QStackedWidget;
 class QTimer;
@@ -49,6 +50,13 @@ struct TUploadWizardForm {
     TSmoothLabel3D* SmoothLabel3D1 = nullptr;
     QLabel* FromLabel = nullptr;
     QLineEdit* FromEmailAddress = nullptr;
+    QLabel* Email_RecipientsLabel = nullptr;
+    // The recipient list is the e-mail feature's own control; its owner puts
+    // it at EmailAddresserLeft/Top, EmailAddresserWidth x Height.
+    QLabel* Email_SubjectLabel = nullptr;
+    QLineEdit* EmailSubjectEdit = nullptr;
+    QLabel* Email_MessageLabel = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
     // Page 3 "Upload".
     QWidget* UploadPage = nullptr;
     TSmoothLabel3D* UploadingBanner = nullptr;
@@ -68,6 +76,10 @@ struct TUploadWizardForm {
     THalvornBmpButton* CancelButton = nullptr;
     QTimer* ScrollTimer = nullptr;
 };
+
+// Where page "Email" holds its recipient list (273 x 97).
+inline constexpr int EmailAddresserLeft = 110, EmailAddresserTop = 84, EmailAddresserWidth = 273,
+                     EmailAddresserHeight = 97;
 
 // Page indexes.
 namespace WizardPage {

@@ -3,6 +3,8 @@
 #include "imaging/hv3dprogressbar.h"
 #include "imaging/smoothlabel3d.h"
 #include "platform/errors.h"
+#include "sharing/emailaddresser.h"
+#include "sharing/emailthread.h"
 #include "sharing/temprotation.h"
 #include "sharing/vantuuploader.h"
 #include "sharing/wizardlogic.h"
@@ -21,10 +23,12 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -43,6 +47,11 @@ constexpr const char* DefaultBaseURL =
 // Selected cells: yellow under a frame of RGB 135, 143, 171.
 const QColor SelectedColour(255, 255, 0);
 const QColor FrameColour(135, 143, 171);
+std::function<void(int32_t)>& EmailHandleHook() {
+    static std::function<void(int32_t)> hook;
+    return hook;
+}
+
 // While photos still lack their thumbnails the list looks again this often.
 constexpr int ThumbnailPollMs = 250;
 
@@ -130,9 +139,17 @@ TUploadWizardFrm::TUploadWizardFrm(QWidget* parent) : QDialog(parent) {
     Form.ShoeboxEdit->installEventFilter(this);
     Form.ShoeboxCombo->installEventFilter(this);
     Form.PaintBox->installEventFilter(this);
+
+    EmailAddresser = new TEmailAddresser(Form.EmailPage);
+    EmailAddresser->setObjectName(QStringLiteral("EmailAddresser"));
+    EmailAddresser->setGeometry(EmailAddresserLeft, EmailAddresserTop, EmailAddresserWidth, EmailAddresserHeight);
 }
 
-TUploadWizardFrm::~TUploadWizardFrm() = default;
+TUploadWizardFrm::~TUploadWizardFrm() {
+    // The thread ends before the copies it reads go.
+    if (FEmailThread) FEmailThread->Cancel();
+    FEmailThread.reset();
+}
 
 void TUploadWizardFrm::RunClick(void (TUploadWizardFrm::*handler)()) {
     RunGuarded([this, handler] { (this->*handler)(); });
@@ -206,7 +223,7 @@ void TUploadWizardFrm::NextButtonClick() {
             Form.PreviousButton->setEnabled(true);
             ShowPage(WizardPage::Email);
         } else if (PageIndex() == WizardPage::Email) {
-            SendEmail();
+            EmailNext();
         }
         return;
     }
@@ -397,7 +414,6 @@ void TUploadWizardFrm::UploadButtonClick() {
     Form.UploadButton->setEnabled(false);
     Form.PreviousButton->setEnabled(false);
     WizardCancelled = false;
-    FCloseRequested = false;
     CurrentIcon = SelectedPhoto(0);
 
     Form.ImageProgressBar->SetProgress(0);
@@ -515,6 +531,8 @@ bool TUploadWizardFrm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TUploadWizardFrm::closeEvent(QCloseEvent* event) {
+    // Closing mid-send stops the send and waits for its thread.
+    if (FEmailThread) StopSending();
     // Closing while busy is Cancel: the running step stops at its next turn.
     if (WizardBusy) {
         WizardCancelled = true;
@@ -532,8 +550,131 @@ void TUploadWizardFrm::reject() {
     QDialog::reject();
 }
 
+void TUploadWizardFrm::SetEmailHandleHook(std::function<void(int32_t handle)> hook) { EmailHandleHook() = std::move(hook); }
+
+std::vector<WizardLogic::TRecipient> TUploadWizardFrm::Recipients() const {
+    std::vector<WizardLogic::TRecipient> rows;
+    for (int i = 0; i < EmailAddresser->Count(); ++i) {
+        WizardLogic::TRecipient row;
+        EmailAddresser->GetItem(i, row.Type, row.Entry, row.Address);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void TUploadWizardFrm::EmailNext() {
+    // What is being typed in the list counts.
+    EmailAddresser->FinishEditing();
+    if (const std::optional<TStr> complaint = WizardLogic::CheckEmailPage(Form.FromEmailAddress->text(), Recipients())) {
+        ShowMessageBox(ResString(*complaint), TMessageIcon::Warning, QMessageBox::Ok);
+        return;
+    }
+    SendEmail();
+}
+
 void TUploadWizardFrm::SendEmail() {
-    InfoBox(ResString(TStr::FeatureNotAvailable), {ResString(TStr::FeatureUpload)});
+    TraceScope trace("TUploadWizardFrm.SendEmail");
+    if (WizardBusy || !WizardRoll) return;
+    struct THandle {
+        EMAILHANDLE H;
+        ~THandle() {
+            if (H) EmailDestroy(H);
+        }
+    } message{EmailCreate()};
+    const EMAILHANDLE h = message.H;
+    EmailSetFromAddress(h, Form.FromEmailAddress->text().trimmed().toUtf8().constData());
+    const WizardLogic::TRecipientLists lists = WizardLogic::JoinRecipients(Recipients());
+    EmailSetToAddress(h, lists.To.toUtf8().constData());
+    EmailSetCCAddress(h, lists.Cc.toUtf8().constData());
+    EmailSetBCCAddress(h, lists.Bcc.toUtf8().constData());
+    const QString subject = Form.EmailSubjectEdit->text();
+    EmailSetSubject(h, subject.toUtf8().constData());
+    EmailSetBody(h, Form.Memo1->toPlainText().split('\n').join(QStringLiteral("\r\n")).toUtf8().constData());
+    EmailSetServer(h, MailServer.toUtf8().constData());
+    EmailSetAccount(h, MailAccount.toUtf8().constData());
+    EmailSetPassword(h, MailPassword.toUtf8().constData());
+    EmailSetPort(h, MailPort);
+    EmailSetPlainAuth(h, MailPlainAuth ? 1 : 0);
+    if (EmailHandleHook()) EmailHandleHook()(h);
+    SaveLogin();
+    CurrentIcon = SelectedPhoto(0);
+
+    const TLevel level = WizardLogic::EmailLevel(WizardRoll->SizesPresent);
+    for (int i = 0; i < WizardRoll->Count(); ++i) {
+        if (!Form.IconContainer->Selector().IsSelected(i)) continue;
+        TMedia* photo = WizardRoll->Items(i);
+        const TLevel shown = photo->Level;
+        photo->SetLevel(level);
+        QString path = photo->FullPath();
+        photo->SetLevel(shown);
+        if (photo->Rotation % 360 != 0) path = TempFiles->AddRotatedFile(photo, path);
+        EmailAddAttachment(h, QFile::encodeName(path).constData());
+    }
+
+    FEmailThread = std::make_unique<TEmailThread>(h);
+    message.H = 0;
+    connect(FEmailThread.get(), &TEmailThread::StatusChanged, this,
+            [this](const QString& text) { Form.EmailStatus->setText(ResString(TStr::EmailStatusCaption) + ' ' + text); });
+    connect(FEmailThread.get(), &TEmailThread::ProgressChanged, this, &TUploadWizardFrm::ShowSendProgress);
+    connect(FEmailThread.get(), &TEmailThread::SendEnded, this, &TUploadWizardFrm::SendEnded);
+
+    Form.ImageProgressBar->SetProgress(0);
+    Form.TotalProgressBar->SetProgress(0);
+    Form.ImageProgressBar->show();
+    Form.ProgressLabel->clear();
+    Form.UploadingBanner->SetCaption(ResString(TStr::SendingEmailTitled) + ' ' + WizardLogic::DoubledAmpersands(subject));
+    Form.EmailStatus->setText(ResString(TStr::EmailStatusCaption));
+    Form.EmailStatus->show();
+    Form.CancelButton->setEnabled(false);
+    Form.NextButton->setEnabled(false);
+    Form.PreviousButton->setEnabled(false);
+    ShowPage(WizardPage::Upload);
+    Form.UploadPage->repaint();
+    FLastImage = 0;
+    UpdateUploadWizardThumbnail(0);
+    WizardBusy = true;
+    FEmailThread->start();
+}
+
+void TUploadWizardFrm::ShowSendProgress(qint64 totalBytes, qint64 bytesSent, int attachments) {
+    const WizardLogic::TSendProgress progress = WizardLogic::SendProgress(totalBytes, bytesSent, attachments);
+    if (progress.Total) Form.TotalProgressBar->SetProgress(*progress.Total);
+    if (progress.Photo < 0) return;
+    if (progress.Photo != FLastImage) {
+        FLastImage = progress.Photo;
+        UpdateUploadWizardThumbnail(progress.Photo);
+    }
+    Form.ImageProgressBar->SetProgress(progress.PhotoPercent);
+}
+
+void TUploadWizardFrm::SendEnded(int result, const QString& lastStatus) {
+    if (FEmailThread) {
+        FEmailThread->wait();
+        FEmailThread.reset();
+    }
+    WizardBusy = false;
+    // The copies were read; they go now.
+    TempFiles = std::make_unique<TTempRotationFiles>();
+    TraceLog::InfoMsg(QStringLiteral("E-mail send ended with %1: %2").arg(result).arg(lastStatus));
+    if (FClosing || EmailResultCode(result) == EMAIL_OK) {
+        close();
+        return;
+    }
+    SendFailed();
+}
+
+void TUploadWizardFrm::SendFailed() {
+    ShowMessageBox(ResString(TStr::SendFailed), TMessageIcon::Warning, QMessageBox::Ok);
+    PreviousButtonClick();
+}
+
+void TUploadWizardFrm::StopSending() {
+    FClosing = true;
+    while (FEmailThread) {
+        FEmailThread->Cancel();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (FEmailThread && FEmailThread->isFinished()) SendEnded(FEmailThread->Result, FEmailThread->StatusText);
+    }
 }
 
 void OpenWizard(TRoll* roll, int mode, QWidget* owner) {

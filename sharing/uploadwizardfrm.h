@@ -9,12 +9,14 @@
 // attempt and with the wizard. A failure is never reported as success: it
 // shows its text and leaves the user on the page that can try again.
 #include "forms/uploadwizardform.h"
+#include "sharing/wizardlogic.h"
 #include <QDialog>
 #include <QPoint>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
-class QThread;
+class TEmailAddresser;
 class TEmailThread;
 class TRoll;
 class TTempRotationFiles;
@@ -29,6 +31,7 @@ public:
     ~TUploadWizardFrm() override;
 
     TUploadWizardForm Form;
+    TEmailAddresser* EmailAddresser = nullptr;  // on page "Email"
     // [Upload]
     QString LabGroup, Server;
     int Port = 9501;
@@ -84,6 +87,16 @@ public:
     int SelectedPhoto(int n) const;
     // Shows the N-th selected photo's thumbnail in the paint box.
     void UpdateUploadWizardThumbnail(int n);
+    // The send's progress on page "Upload".
+    void ShowSendProgress(qint64 totalBytes, qint64 bytesSent, int attachments);
+    // A send that failed: the box, then back to page "Email".
+    void SendFailed();
+    // The send running, if any.
+    TEmailThread* EmailThread() const { return FEmailThread.get(); }
+
+    // Tests: called with each message's handle after the wizard's settings,
+    // before the photos are attached (a CA file, shorter timeouts).
+    static void SetEmailHandleHook(std::function<void(int32_t handle)> hook);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,8 +118,16 @@ private:
     // The file a chosen photo is uploaded from, made now when it is turned.
     QString UploadFileOf(int index);
     void RunClick(void (TUploadWizardFrm::*handler)());
+    void EmailNext();
+    void SendEnded(int result, const QString& lastStatus);
+    // Stops a running send and waits for its thread, letting events run.
+    void StopSending();
 
-    bool FCloseRequested = false;
+    std::vector<WizardLogic::TRecipient> Recipients() const;
+
+    bool FClosing = false;
+    std::unique_ptr<TEmailThread> FEmailThread;
+    int FLastImage = 0;
 };
 
 // The wizard for Roll in Mode, run modally over Owner.

@@ -1,0 +1,268 @@
+// The wizard's e-mail mode driven as a user drives it, sending through a real
+// SMTP server (aiosmtpd) on 127.0.0.1: what arrives, and what a failure leaves.
+#include "../shell/env_guard.h"
+#include "imaging/smoothlabel3d.h"
+#include "sharing/emailaddresser.h"
+#include "sharing/emailthread.h"
+#include "sharing/temprotation.h"
+#include "sharing/uploadwizardfrm.h"
+#include "shell/registry.h"
+#include "support/screenshots.h"
+#include "support/smtpsink.h"
+#include "viewer/halvornbmpbutton.h"
+#include "viewer/iconcontainer.h"
+#include "viewer/statusfrm.h"
+#include "viewer/windowfixture.h"
+#include <QImage>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QTimer>
+
+namespace {
+
+const QString Failed = "Could not send your email.  Please connect to the internet and try again.";
+
+class EmailWizardTest : public TWindowFixture {
+protected:
+    void SetUp() override {
+        TWindowFixture::SetUp();
+        CreateSharedWindows();
+        TUploadWizardFrm::SetEmailHandleHook([](int32_t h) { EmailSetTimeouts(h, 10, 5); });
+    }
+    void TearDown() override {
+        TUploadWizardFrm::SetEmailHandleHook(nullptr);
+        TWindowFixture::TearDown();
+        FreeSharedWindows();
+    }
+    // The first roll of a disc in Sizes, sending to Port of 127.0.0.1.
+    TRoll* OpenRoll(int port, const QString& sizes = "Tiny,Small,Large") {
+        const QString app = MakeDisc(1, {}, sizes);
+        Disc.Write("disc/Viewer/LMR/custom.ini",
+                   QString("[Email]\nMailServer=127.0.0.1\nMailPort=%1\nMailAccount=\n").arg(port).toUtf8());
+        TRoll* roll = Start(app).CurrentRoll();
+        EXPECT_TRUE(WaitFor([&] {
+            for (int i = 0; i < roll->Count(); ++i)
+                if (!roll->Items(i)->HasThumbnail()) return false;
+            return true;
+        }));
+        return roll;
+    }
+    static void Click(THalvornBmpButton* button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(10, 10)); }
+    // The wizard on page "Email" with photos Photos chosen.
+    static void ToEmailPage(TUploadWizardFrm& w, const QList<int>& photos) {
+        for (int i : photos) w.Form.IconContainer->Selector().Select(i);
+        w.Form.IconContainer->Selector().Notify();
+        Click(w.Form.NextButton);
+        ASSERT_EQ(w.PageIndex(), 2);
+    }
+    // Fills the list as the grid's editing does: each entry in a row of its
+    // own (a click below the last row adds one), split at ";" on leaving it.
+    static void Fill(TUploadWizardFrm& w, const QList<std::pair<TAddressType, QString>>& rows) {
+        TAddressForm* form = w.EmailAddresser->AddressForm();
+        for (int i = 0; i < rows.size(); ++i) {
+            if (i > 0) form->List.ClickBelow();
+            const int row = form->List.CurrentRow();
+            form->List.SetType(row, rows[i].first);
+            form->List.SetEntry(row, rows[i].second);
+            form->List.ParseEntry(row);
+        }
+        form->Sync();
+    }
+    static bool Sent(TUploadWizardFrm& w) {
+        return WaitFor([&] { return !w.EmailThread() && !w.WizardBusy; }, 30000);
+    }
+    TTempFolder Home;
+    TEnvGuard Config{"XDG_CONFIG_HOME", QFile::encodeName(Home.Path() + ".config")};
+};
+
+} // namespace
+
+// One message with two To, one Cc and one Bcc, a subject and body in other
+// scripts, long lines and a lone dot, two photos of the Small folder (one
+// turned), sent on the worker thread while the page shows its progress.
+TEST_F(EmailWizardTest, SendsThePageOnAWorkerThread) {
+    TSmtpSink sink;
+    ASSERT_GT(sink.Port(), 0);
+    TRoll* roll = OpenRoll(sink.Port());
+    roll->Items(1)->Rotate(90);
+    const QByteArray discFile = ReadFileBytes(roll->Folder + "Small/" + roll->Items(1)->FileName);
+
+    TUploadWizardFrm w(Window.get());
+    w.SetRoll(roll, TUploadWizardFrm::EmailMode);
+    w.show();
+    ToEmailPage(w, {0, 1});
+    SaveScreenshot(w, "wizard-email-empty");
+    w.Form.FromEmailAddress->setText("asa@lumora.test");
+    Fill(w, {{TAddressType::To, "to1@lumora.test; to2@lumora.test"},
+             {TAddressType::Cc, "cc@lumora.test"},
+             {TAddressType::Bcc, "bcc@lumora.test"}});
+    ASSERT_EQ(w.EmailAddresser->Count(), 4);
+    w.Form.EmailSubjectEdit->setText("Grüße aus Lumora\r\nBcc: evil@lumora.test");
+    const QString longLine(2000, QChar('x'));
+    w.Form.Memo1->setPlainText("Hej från Åre, 東京\n.\n" + longLine + "\nslut");
+    SaveScreenshot(w, "wizard-email-filled");
+
+    QString tempFolder;
+    bool midway = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (midway || w.PageIndex() != 3) return;
+        midway = true;
+        tempFolder = w.TempFiles->Folder();
+        EXPECT_FALSE(w.Form.CancelButton->isEnabled());
+        EXPECT_TRUE(w.Form.EmailStatus->isVisible());
+        SaveScreenshot(w, "wizard-email-sending");
+    });
+    watch.start(0);
+    Click(w.Form.NextButton);
+    ASSERT_TRUE(Sent(w));
+    watch.stop();
+
+    EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join('|').toStdString();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(midway);
+    ASSERT_FALSE(tempFolder.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(tempFolder));
+    ASSERT_EQ(sink.MessageCount(), 1);
+    const QJsonObject message = sink.Message(1);
+    QStringList rcpt;
+    for (const QJsonValue& v : message["rcpt_tos"].toArray()) rcpt << v.toString();
+    EXPECT_EQ(rcpt, QStringList({"to1@lumora.test", "to2@lumora.test", "cc@lumora.test", "bcc@lumora.test"}));
+    EXPECT_FALSE(sink.Raw(1).contains("bcc@lumora.test"));
+    for (const QJsonValue& header : message["headers"].toArray()) EXPECT_NE(header.toString().toLower(), "bcc");
+    EXPECT_EQ(message["subject"].toString().simplified().toStdString(), "Grüße aus Lumora Bcc: evil@lumora.test");
+    EXPECT_EQ(message["to"].toString(), "to1@lumora.test, to2@lumora.test");
+    EXPECT_EQ(message["cc"].toString(), "cc@lumora.test");
+    EXPECT_EQ(message["body"].toString().replace("\r\n", "\n").trimmed(), "Hej från Åre, 東京\n.\n" + longLine + "\nslut");
+    const QJsonArray parts = message["attachments"].toArray();
+    ASSERT_EQ(parts.size(), 2);
+    EXPECT_EQ(parts[0]["name"].toString(), roll->Items(0)->FileName);
+    EXPECT_EQ(sink.File(parts[0]["file"].toString()), ReadFileBytes(roll->Folder + "Small/" + roll->Items(0)->FileName));
+    EXPECT_EQ(parts[1]["name"].toString(), roll->Items(1)->FileName);
+    const QImage turned = QImage::fromData(sink.File(parts[1]["file"].toString()));
+    const QImage original = QImage::fromData(discFile);
+    ASSERT_EQ(turned.size(), original.size().transposed());
+    // Turned a quarter clockwise: the original's bottom-left corner is now top-left.
+    const QColor was = original.pixelColor(2, original.height() - 3), now = turned.pixelColor(2, 2);
+    EXPECT_LT(std::abs(was.red() - now.red()) + std::abs(was.green() - now.green()) + std::abs(was.blue() - now.blue()), 40);
+    EXPECT_EQ(ReadFileBytes(roll->Folder + "Small/" + roll->Items(1)->FileName), discFile);
+    EXPECT_EQ(Registry::ReadString(Registry::ProductKey(""), Registry::ReplyTo), "asa@lumora.test");
+}
+
+// A refused recipient, a server gone during DATA and no server at all each
+// give the box and page "Email" with its buttons back; the retry then sends.
+TEST_F(EmailWizardTest, AFailedSendIsNeverSuccessAndCanBeRetried) {
+    // A port of 127.0.0.1 nobody listens on.
+    int nobody = 0;
+    {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+        nobody = ntohs(a.sin_port);
+        close(fd);
+    }
+    const struct {
+        const char* What;
+        QStringList Options;  // the sink's; none: no server
+        QString Status;       // in the last status line
+    } cases[] = {
+        {"refused recipient", {"--refuse", "to@lumora.test"}, "to@lumora.test"},
+        {"gone during DATA", {"--drop-data-once"}, ""},
+        {"no server", {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::unique_ptr<TSmtpSink> sink;
+        if (!c.Options.isEmpty()) sink = std::make_unique<TSmtpSink>(c.Options);
+        TRoll* roll = OpenRoll(sink ? sink->Port() : nobody);
+        Boxes.clear();
+        {
+        TUploadWizardFrm w(Window.get());
+        w.SetRoll(roll, TUploadWizardFrm::EmailMode);
+        w.show();
+        ToEmailPage(w, {0});
+        w.Form.FromEmailAddress->setText("asa@lumora.test");
+        Fill(w, {{TAddressType::To, "to@lumora.test"}});
+        Click(w.Form.NextButton);
+        ASSERT_TRUE(Sent(w));
+        EXPECT_EQ(Boxes, QStringList{Failed});
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.PageIndex(), 2);
+        for (THalvornBmpButton* b : {w.Form.NextButton, w.Form.PreviousButton, w.Form.CancelButton})
+            EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+        EXPECT_TRUE(w.Form.EmailStatus->text().contains(c.Status)) << w.Form.EmailStatus->text().toStdString();
+        if (sink) EXPECT_EQ(sink->MessageCount(), 0);
+
+        // The same page again, to a server that takes it.
+        TSmtpSink good;
+        w.MailPort = good.Port();
+        Boxes.clear();
+        Click(w.Form.NextButton);
+        ASSERT_TRUE(Sent(w));
+        EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join('|').toStdString();
+        EXPECT_EQ(good.MessageCount(), 1);
+        EXPECT_FALSE(w.isVisible());
+        }
+        Window.reset();
+        CloseSkin();
+        CloseRotationFile();
+        ShutdownCustomization();
+        ResetAppState();
+        QDir(Disc.Path() + "disc").removeRecursively();
+    }
+}
+
+// The page's checks come before anything is made, in the page's order;
+// closing the wizard mid-send stops the send and waits for its thread.
+TEST_F(EmailWizardTest, ChecksAndClosingMidSend) {
+    TSmtpSink sink({"--stall-once"});
+    TRoll* roll = OpenRoll(sink.Port());
+    TUploadWizardFrm w(Window.get());
+    w.SetRoll(roll, TUploadWizardFrm::EmailMode);
+    w.show();
+    ToEmailPage(w, {0});
+    const struct {
+        const char* From;
+        QList<std::pair<TAddressType, QString>> Rows;
+        const char* Box;
+    } checks[] = {
+        {"", {}, "You must enter your email address in the \"From\" field."},
+        {"asa.lumora.test", {}, "You must enter a VALID email address in the \"From\" field."},
+        {"asa@lumora.test", {{TAddressType::To, "to@lumora.test"}, {TAddressType::Cc, "nobody"}},
+         "You must enter a valid Recipient Address before continuing. (Did you forget the \"@\" character?)"},
+    };
+    for (const auto& c : checks) {
+        SCOPED_TRACE(c.From);
+        Boxes.clear();
+        w.Form.FromEmailAddress->setText(c.From);
+        if (!c.Rows.isEmpty()) Fill(w, c.Rows);
+        Click(w.Form.NextButton);
+        EXPECT_EQ(Boxes, QStringList{c.Box});
+        EXPECT_EQ(w.PageIndex(), 2);
+    }
+    TAddressForm* form = w.EmailAddresser->AddressForm();
+    form->List.SetEntry(1, "cc@lumora.test");
+    form->Sync();
+
+    Boxes.clear();
+    Click(w.Form.NextButton);
+    // The server takes the message and never answers: closing cancels and waits.
+    ASSERT_TRUE(WaitFor([&] { return w.Form.EmailStatus->text() != "Status:"; }));
+    QTest::qWait(300);
+    ASSERT_TRUE(w.EmailThread());
+    w.close();
+    EXPECT_FALSE(w.EmailThread());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join('|').toStdString();
+    EXPECT_EQ(sink.MessageCount(), 0);
+}
