@@ -622,7 +622,7 @@ void TUploadWizardFrm::SendEmail() {
     Form.TotalProgressBar->SetProgress(0);
     Form.ImageProgressBar->show();
     Form.ProgressLabel->clear();
-    Form.UploadingBanner->SetCaption(ResString(TStr::SendingEmailTitled) + ' ' + WizardLogic::DoubledAmpersands(subject));
+    Form.UploadingBanner->SetCaption(ResString(TStr::SendingEmailTitled) + ' ' + WizardLogic::DoubledAmpersands(subject.simplified()));
     Form.EmailStatus->setText(ResString(TStr::EmailStatusCaption));
     Form.EmailStatus->show();
     Form.CancelButton->setEnabled(false);
