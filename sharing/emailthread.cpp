@@ -1,6 +1,17 @@
 #include "sharing/emailthread.h"
 #include "shell/tracelog.h"
 
+namespace {
+
+const TEmailLibrary RealLibrary;
+std::atomic<const TEmailLibrary*> CurrentLibrary{&RealLibrary};
+
+} // namespace
+
+const TEmailLibrary& EmailLibrary() { return *CurrentLibrary.load(); }
+
+void SetEmailLibrary(const TEmailLibrary* library) { CurrentLibrary.store(library ? library : &RealLibrary); }
+
 TEmailThread::TEmailThread(EMAILHANDLE handle, QObject* parent) : QThread(parent), MailHandle(handle) {
     FHandle.store(handle);
 }
@@ -11,7 +22,7 @@ TEmailThread::~TEmailThread() {
 }
 
 void TEmailThread::Cancel() {
-    if (const EMAILHANDLE handle = FHandle.load()) EmailCancel(handle);
+    if (const EMAILHANDLE handle = FHandle.load()) EmailLibrary().Cancel(handle);
 }
 
 void TEmailThread::MailStatus(const char* text, void* userData) {
@@ -46,12 +57,13 @@ void TEmailThread::run() {
         emit SendEnded(Result, StatusText);
         return;
     }
-    EmailSetProgressCallback(h, &TEmailThread::MailProgress, this);
-    EmailSetStatusCallback(h, &TEmailThread::MailStatus, this);
-    AttachmentCount = EmailGetAttachmentNumber(h);
-    Result = EmailSend(h);
+    const TEmailLibrary& library = EmailLibrary();
+    library.SetProgressCallback(h, &TEmailThread::MailProgress, this);
+    library.SetStatusCallback(h, &TEmailThread::MailStatus, this);
+    AttachmentCount = library.GetAttachmentNumber(h);
+    Result = library.Send(h);
     FHandle.store(0);
-    EmailDestroy(h);
+    library.Destroy(h);
     MailHandle = 0;
     emit SendEnded(Result, StatusText);
 }

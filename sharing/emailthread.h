@@ -7,6 +7,33 @@
 #include <QString>
 #include <QThread>
 
+// The e-mail library's entries as the wizard and its thread call them;
+// tests put a recording stand-in in their place.
+struct TEmailLibrary {
+    EMAILHANDLE (*Create)() = EmailCreate;
+    int32_t (*SetFromAddress)(EMAILHANDLE, const char*) = EmailSetFromAddress;
+    int32_t (*SetToAddress)(EMAILHANDLE, const char*) = EmailSetToAddress;
+    int32_t (*SetCCAddress)(EMAILHANDLE, const char*) = EmailSetCCAddress;
+    int32_t (*SetBCCAddress)(EMAILHANDLE, const char*) = EmailSetBCCAddress;
+    int32_t (*SetSubject)(EMAILHANDLE, const char*) = EmailSetSubject;
+    int32_t (*SetBody)(EMAILHANDLE, const char*) = EmailSetBody;
+    int32_t (*SetServer)(EMAILHANDLE, const char*) = EmailSetServer;
+    int32_t (*SetAccount)(EMAILHANDLE, const char*) = EmailSetAccount;
+    int32_t (*SetPassword)(EMAILHANDLE, const char*) = EmailSetPassword;
+    int32_t (*SetPort)(EMAILHANDLE, int32_t) = EmailSetPort;
+    int32_t (*SetPlainAuth)(EMAILHANDLE, int32_t) = EmailSetPlainAuth;
+    int32_t (*AddAttachment)(EMAILHANDLE, const char*) = EmailAddAttachment;
+    int32_t (*SetProgressCallback)(EMAILHANDLE, TEmailProgressCallback, void*) = EmailSetProgressCallback;
+    int32_t (*SetStatusCallback)(EMAILHANDLE, TEmailStatusCallback, void*) = EmailSetStatusCallback;
+    int32_t (*GetAttachmentNumber)(EMAILHANDLE) = EmailGetAttachmentNumber;
+    int32_t (*Send)(EMAILHANDLE) = EmailSend;
+    int32_t (*Destroy)(EMAILHANDLE) = EmailDestroy;
+    int32_t (*Cancel)(EMAILHANDLE) = EmailCancel;
+};
+const TEmailLibrary& EmailLibrary();
+// Null puts the real library back.
+void SetEmailLibrary(const TEmailLibrary* library);
+
 class TEmailThread : public QThread {
     Q_OBJECT
 public:

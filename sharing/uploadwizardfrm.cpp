@@ -578,23 +578,24 @@ void TUploadWizardFrm::SendEmail() {
     struct THandle {
         EMAILHANDLE H;
         ~THandle() {
-            if (H) EmailDestroy(H);
+            if (H) EmailLibrary().Destroy(H);
         }
-    } message{EmailCreate()};
+    } message{EmailLibrary().Create()};
+    const TEmailLibrary& library = EmailLibrary();
     const EMAILHANDLE h = message.H;
-    EmailSetFromAddress(h, Form.FromEmailAddress->text().trimmed().toUtf8().constData());
+    library.SetFromAddress(h, Form.FromEmailAddress->text().trimmed().toUtf8().constData());
     const WizardLogic::TRecipientLists lists = WizardLogic::JoinRecipients(Recipients());
-    EmailSetToAddress(h, lists.To.toUtf8().constData());
-    EmailSetCCAddress(h, lists.Cc.toUtf8().constData());
-    EmailSetBCCAddress(h, lists.Bcc.toUtf8().constData());
+    library.SetToAddress(h, lists.To.toUtf8().constData());
+    library.SetCCAddress(h, lists.Cc.toUtf8().constData());
+    library.SetBCCAddress(h, lists.Bcc.toUtf8().constData());
     const QString subject = Form.EmailSubjectEdit->text();
-    EmailSetSubject(h, subject.toUtf8().constData());
-    EmailSetBody(h, Form.Memo1->toPlainText().split('\n').join(QStringLiteral("\r\n")).toUtf8().constData());
-    EmailSetServer(h, MailServer.toUtf8().constData());
-    EmailSetAccount(h, MailAccount.toUtf8().constData());
-    EmailSetPassword(h, MailPassword.toUtf8().constData());
-    EmailSetPort(h, MailPort);
-    EmailSetPlainAuth(h, MailPlainAuth ? 1 : 0);
+    library.SetSubject(h, subject.toUtf8().constData());
+    library.SetBody(h, Form.Memo1->toPlainText().split('\n').join(QStringLiteral("\r\n")).toUtf8().constData());
+    library.SetServer(h, MailServer.toUtf8().constData());
+    library.SetAccount(h, MailAccount.toUtf8().constData());
+    library.SetPassword(h, MailPassword.toUtf8().constData());
+    library.SetPort(h, MailPort);
+    library.SetPlainAuth(h, MailPlainAuth ? 1 : 0);
     if (EmailHandleHook()) EmailHandleHook()(h);
     SaveLogin();
     CurrentIcon = SelectedPhoto(0);
@@ -608,7 +609,7 @@ void TUploadWizardFrm::SendEmail() {
         QString path = photo->FullPath();
         photo->SetLevel(shown);
         if (photo->Rotation % 360 != 0) path = TempFiles->AddRotatedFile(photo, path);
-        EmailAddAttachment(h, QFile::encodeName(path).constData());
+        library.AddAttachment(h, QFile::encodeName(path).constData());
     }
 
     FEmailThread = std::make_unique<TEmailThread>(h);

@@ -24,7 +24,9 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QThread>
 #include <QTimer>
+#include <mutex>
 
 namespace {
 
@@ -39,6 +41,7 @@ protected:
     }
     void TearDown() override {
         TUploadWizardFrm::SetEmailHandleHook(nullptr);
+        SetEmailLibrary(nullptr);
         TWindowFixture::TearDown();
         FreeSharedWindows();
     }
@@ -278,4 +281,89 @@ TEST_F(EmailWizardTest, ChecksAndClosingMidSend) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join('|').toStdString();
     EXPECT_EQ(sink.MessageCount(), 0);
+}
+
+namespace {
+
+// A stand-in for the e-mail library that writes down each call, its
+// argument and whether the main thread made it.
+struct TCallLog {
+    std::mutex Lock;
+    QStringList Calls;
+    int32_t SendResult = 0;
+    void Add(const QString& call) {
+        std::lock_guard<std::mutex> hold(Lock);
+        Calls << (QThread::currentThread() == qApp->thread() ? "ui " : "worker ") + call;
+    }
+};
+TCallLog Log;
+
+TEmailLibrary RecordingLibrary() {
+    TEmailLibrary l;
+    l.Create = [] { Log.Add("Create"); return EMAILHANDLE(7); };
+    l.SetFromAddress = [](EMAILHANDLE, const char* s) { Log.Add(QString("From ") + s); return 0; };
+    l.SetToAddress = [](EMAILHANDLE, const char* s) { Log.Add(QString("To ") + s); return 0; };
+    l.SetCCAddress = [](EMAILHANDLE, const char* s) { Log.Add(QString("Cc ") + s); return 0; };
+    l.SetBCCAddress = [](EMAILHANDLE, const char* s) { Log.Add(QString("Bcc ") + s); return 0; };
+    l.SetSubject = [](EMAILHANDLE, const char* s) { Log.Add(QString("Subject ") + QString::fromUtf8(s)); return 0; };
+    l.SetBody = [](EMAILHANDLE, const char* s) { Log.Add(QString("Body ") + QString(s).replace("\r\n", "|")); return 0; };
+    l.SetServer = [](EMAILHANDLE, const char* s) { Log.Add(QString("Server ") + s); return 0; };
+    l.SetAccount = [](EMAILHANDLE, const char* s) { Log.Add(QString("Account ") + s); return 0; };
+    l.SetPassword = [](EMAILHANDLE, const char* s) { Log.Add(QString("Password ") + s); return 0; };
+    l.SetPort = [](EMAILHANDLE, int32_t p) { Log.Add(QString("Port %1").arg(p)); return 0; };
+    l.SetPlainAuth = [](EMAILHANDLE, int32_t a) { Log.Add(QString("PlainAuth %1").arg(a)); return 0; };
+    l.AddAttachment = [](EMAILHANDLE, const char* s) { Log.Add("Attach " + QFileInfo(QFile::decodeName(s)).path().section('/', -1) + "/" + QFileInfo(QFile::decodeName(s)).fileName()); return 0; };
+    l.SetProgressCallback = [](EMAILHANDLE, TEmailProgressCallback, void*) { Log.Add("ProgressCallback"); return 0; };
+    l.SetStatusCallback = [](EMAILHANDLE, TEmailStatusCallback, void*) { Log.Add("StatusCallback"); return 0; };
+    l.GetAttachmentNumber = [](EMAILHANDLE) { Log.Add("AttachmentNumber"); return int32_t(2); };
+    l.Send = [](EMAILHANDLE) { Log.Add("Send"); return Log.SendResult; };
+    l.Destroy = [](EMAILHANDLE) { Log.Add("Destroy"); return 0; };
+    l.Cancel = [](EMAILHANDLE) { return 0; };
+    return l;
+}
+
+} // namespace
+
+// The library's entries in their order, the first ones on the main thread
+// and the last five on the worker; a result counts by its low 16 bits.
+TEST_F(EmailWizardTest, CallsTheLibraryInItsOrder) {
+    TUploadWizardFrm::SetEmailHandleHook(nullptr);
+    const TEmailLibrary library = RecordingLibrary();
+    SetEmailLibrary(&library);
+    TRoll* roll = OpenRoll(25, "Medium,Large");
+    roll->Items(2)->Rotate(90);
+    const struct {
+        int32_t Result;
+        QStringList Boxes;
+        bool Closed;
+    } results[] = {{0x2500000, {}, true}, {0x10001, {Failed}, false}};
+    for (const auto& r : results) {
+        Log.Calls.clear();
+        Log.SendResult = r.Result;
+        Boxes.clear();
+        TUploadWizardFrm w(Window.get());
+        w.SetRoll(roll, TUploadWizardFrm::EmailMode);
+        w.show();
+        ToEmailPage(w, {0, 2});
+        w.Form.FromEmailAddress->setText("asa@lumora.test");
+        Fill(w, {{TAddressType::To, "a@x.test;b@x.test"}, {TAddressType::Cc, "c@x.test"}});
+        w.Form.EmailSubjectEdit->setText("Sommar & sol");
+        w.Form.Memo1->setPlainText("rad 1\nrad 2");
+        Click(w.Form.NextButton);
+        ASSERT_TRUE(Sent(w));
+        QStringList calls = Log.Calls;
+        // The turned photo goes as its copy in the wizard's own folder.
+        EXPECT_TRUE(calls.value(13).startsWith("ui Attach lumora-send-")) << calls.value(13).toStdString();
+        EXPECT_TRUE(calls.value(13).endsWith("/" + roll->Items(2)->FileName)) << calls.value(13).toStdString();
+        if (calls.size() > 13) calls[13] = "ui Attach the turned copy";
+        EXPECT_EQ(calls, QStringList({"ui Create", "ui From asa@lumora.test", "ui To a@x.test,b@x.test", "ui Cc c@x.test",
+                                          "ui Bcc ", "ui Subject Sommar & sol", "ui Body rad 1|rad 2", "ui Server 127.0.0.1",
+                                          "ui Account ", "ui Password tarn518", "ui Port 25", "ui PlainAuth 0",
+                                          "ui Attach Medium/" + roll->Items(0)->FileName,
+                                          "ui Attach the turned copy",
+                                          "worker ProgressCallback", "worker StatusCallback", "worker AttachmentNumber",
+                                          "worker Send", "worker Destroy"}));
+        EXPECT_EQ(Boxes, r.Boxes);
+        EXPECT_EQ(!w.isVisible(), r.Closed);
+    }
 }

@@ -203,10 +203,21 @@ TEST_F(UploadWizardTest, UploadsWhatTheUserSeesAndOpensTheShoebox) {
         ASSERT_EQ(stat(QFile::encodeName(Registry::StoreFileName()).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-        // The next wizard starts logged-in details from the store.
-        TUploadWizardFrm next;
+        // The next wizard starts with the login kept, and offers the shoebox
+        // made: the fourth photo goes into it by its ID.
+        TUploadWizardFrm next(Window.get());
         next.SetRoll(roll, TUploadWizardFrm::UploadMode);
+        next.show();
         EXPECT_EQ(next.Form.UsernameEdit->text(), TestUser);
+        ClickIcon(next, 3);
+        Click(next.Form.NextButton);
+        Click(next.Form.LoginButton);
+        EXPECT_TRUE(next.Form.ExistingShoeboxRB->isChecked());
+        EXPECT_EQ(next.Form.ShoeboxCombo->currentText(), "Tom & Jerry");
+        Click(next.Form.UploadButton);
+        ASSERT_EQ(Catcher.Urls.size(), 2);
+        EXPECT_EQ(QUrlQuery(Catcher.Urls[1]).queryItemValue("P"), page);
+        EXPECT_EQ(StoredPhotos(service, page).size(), 4u);
         QFile::remove(Registry::StoreFileName());
     }
 }
@@ -222,16 +233,17 @@ TEST_F(UploadWizardTest, FailuresSayWhyAndLeaveARetry) {
         QString Server;           // empty: the service's own address
         QString Password;
         QString Shoebox;          // empty: none typed
-        bool Cancel;              // Cancel pressed during the upload
+        int Cancel;               // during the upload: 1 Cancel pressed, 2 the window closed
         QStringList Expected;
         int Page;                 // where the wizard is left (-1: closed)
     } cases[] = {
-        {"wrong password", {}, {}, "not it", "x", false, {"User account was not found."}, 1},
-        {"plain HTTP elsewhere", {}, "http://photos.test:9/", TestPassword, "x", false,
+        {"wrong password", {}, {}, "not it", "x", 0, {"User account was not found."}, 1},
+        {"plain HTTP elsewhere", {}, "http://photos.test:9/", TestPassword, "x", 0,
          {"Plain HTTP is only used with a server on this computer. Use an https:// address."}, 1},
-        {"no shoebox name", {}, {}, TestPassword, "", false, {"Enter the name of a new shoebox"}, 1},
-        {"the second photo refused", full, {}, TestPassword, "x", false, {"The account or the shoebox is full."}, 1},
-        {"cancelled", {}, {}, TestPassword, "x", true, {"Upload Canceled"}, -1},
+        {"no shoebox name", {}, {}, TestPassword, "", 0, {"Enter the name of a new shoebox"}, 1},
+        {"the second photo refused", full, {}, TestPassword, "x", 0, {"The account or the shoebox is full."}, 1},
+        {"cancelled", {}, {}, TestPassword, "x", 1, {"Upload Canceled"}, -1},
+        {"closed", {}, {}, TestPassword, "x", 2, {"Upload Canceled"}, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
@@ -249,7 +261,8 @@ TEST_F(UploadWizardTest, FailuresSayWhyAndLeaveARetry) {
             w.Form.ShoeboxEdit->setText(c.Shoebox);
             QTimer cancel;
             QObject::connect(&cancel, &QTimer::timeout, [&] {
-                if (w.PageIndex() == 3 && !w.Form.ProgressLabel->text().isEmpty()) Click(w.Form.CancelButton);
+                if (w.PageIndex() != 3 || w.Form.ProgressLabel->text().isEmpty()) return;
+                c.Cancel == 1 ? Click(w.Form.CancelButton) : void(w.close());
             });
             if (c.Cancel) cancel.start(0);
             Click(w.Form.UploadButton);
