@@ -362,9 +362,9 @@ QByteArray TSmoothFontCache::ComposedKey(const TSmoothCharacterSet& set, const T
     return key;
 }
 
-void TSmoothFontCache::KeepComposed(const QByteArray& key, TComposed entry) {
+bool TSmoothFontCache::KeepComposed(const QByteArray& key, TComposed& entry) {
     const qint64 bytes = entry.Image.sizeInBytes();
-    if (bytes > ComposedCacheSizeMax / 4) return;   // a huge caption is composed each time
+    if (bytes > ComposedCacheSizeMax / 4) return false;   // a huge caption is composed each time
     while (FComposedBytes + bytes > ComposedCacheSizeMax && !FComposed.isEmpty()) {
         auto oldest = FComposed.begin();
         for (auto it = FComposed.begin(); it != FComposed.end(); ++it) {
@@ -375,6 +375,7 @@ void TSmoothFontCache::KeepComposed(const QByteArray& key, TComposed entry) {
     }
     FComposedBytes += bytes;
     FComposed.insert(key, std::move(entry));
+    return true;
 }
 
 void TSmoothFontCache::ForgetComposed(quint64 set) {
@@ -389,15 +390,35 @@ void TSmoothFontCache::ForgetComposed(quint64 set) {
 }
 
 int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFontRecord& font,
-                                 const TFont3DValues& style, const QString& text, int acceleratorIndex) {
+                                 const TFont3DValues& style, const QString& text, int acceleratorIndex,
+                                 qreal ratio) {
+    if (ratio > 1.0) {
+        // The same caption from the set of the screen's ratio, its image
+        // placed by logical pixels; the 1x set's overlap is the caller's.
+        const TSmoothFontRecord sharpFont = FontRecordAtRatio(font, ratio);
+        const TFont3DValues sharpStyle = StyleAtRatio(style, ratio);
+        if (TComposed* sharp = Composed(sharpFont, sharpStyle, text, acceleratorIndex)) {
+            // Kept marked with its ratio: the set is that ratio's alone.
+            sharp->Image.setDevicePixelRatio(ratio);
+            painter.drawImage(QPointF(at) + QPointF(sharp->Left / ratio, 0), sharp->Image);
+        }
+        return SetFor(font, style).Overlap();
+    }
+    if (const TComposed* composed = Composed(font, style, text, acceleratorIndex))
+        painter.drawImage(at + QPoint(composed->Left, 0), composed->Image);
+    return SetFor(font, style).Overlap();
+}
+
+TSmoothFontCache::TComposed* TSmoothFontCache::Composed(const TSmoothFontRecord& font,
+                                                              const TFont3DValues& style, const QString& text,
+                                                              int acceleratorIndex) {
     TSmoothCharacterSet& set = SetFor(font, style);
-    if (text.isEmpty()) return set.Overlap();
+    if (text.isEmpty()) return nullptr;
     const QByteArray key = KeepComposedCaptions ? ComposedKey(set, style, text, acceleratorIndex) : QByteArray();
     auto found = KeepComposedCaptions ? FComposed.find(key) : FComposed.end();
     if (found != FComposed.end()) {
         found->LastUse = ++FUseClock;
-        painter.drawImage(at + QPoint(found->Left, 0), found->Image);
-        return set.Overlap();
+        return &*found;
     }
 
     set.ForgetExtrasWhenFull();
@@ -420,7 +441,7 @@ int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFont
     }
     // Nothing wider than a canvas could show is composed.
     const qint64 width = right - left;
-    if (width <= 0 || width > 32767 || height <= 0) return set.Overlap();
+    if (width <= 0 || width > 32767 || height <= 0) return nullptr;
     for (TPlacedGlyph& placed : FPlaced) placed.X -= int(left);
 
     const QImage& image = FComposer.Compose(FPlaced, int(width), height, style);
@@ -429,9 +450,9 @@ int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFont
     entry.Left = int(left);
     entry.LastUse = ++FUseClock;
     entry.Set = set.Serial();
-    painter.drawImage(at + QPoint(entry.Left, 0), entry.Image);
-    if (KeepComposedCaptions) KeepComposed(key, std::move(entry));
-    return set.Overlap();
+    if (KeepComposedCaptions && KeepComposed(key, entry)) return &FComposed[key];
+    FUncached = std::move(entry);
+    return &FUncached;
 }
 
 // ---- the process-wide cache ----------------------------------------------------------

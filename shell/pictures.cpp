@@ -2,7 +2,9 @@
 #include "platform/paths.h"
 #include <QBuffer>
 #include <QImageReader>
+#include <QPainter>
 #include <atomic>
+#include <cmath>
 
 namespace {
 
@@ -38,4 +40,43 @@ QImage LoadPictureFile(const QString& path) {
     QByteArray data;
     if (!Platform::ReadWholeFile(path, data, MaxShellPictureBytes)) return {};
     return DecodePicture(data);
+}
+
+qreal PaintRatio(const QPainter& painter) {
+    // A widget rendered into a picture reports its screen's ratio as its
+    // device's; the device transform tells what really reaches the pixels.
+    const QTransform world = painter.combinedTransform();
+    const double worldScale = std::sqrt(std::abs(world.determinant()));
+    const double deviceScale = std::sqrt(std::abs(painter.deviceTransform().determinant()));
+    if (worldScale > 0 && deviceScale > 0) return deviceScale / worldScale;
+    return painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+}
+
+QImage TwinOf(const QImage& one, const QImage& sharp) {
+    if (one.isNull() || sharp.size() != one.size() * 2) return {};
+    return sharp;
+}
+
+void DrawDensityImage(QPainter& painter, const QRectF& target, const QImage& one, const QImage& sharp,
+                      const QRectF& source) {
+    if (one.isNull()) return;
+    if (PaintRatio(painter) <= 1.0) {
+        painter.drawImage(target, one, source);
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (sharp.size() == one.size() * 2)
+        painter.drawImage(target, sharp, QRectF(source.topLeft() * 2, source.size() * 2));
+    else
+        painter.drawImage(target, one, source);
+    painter.restore();
+}
+
+void DrawDensityImage(QPainter& painter, const QPointF& at, const QImage& one, const QImage& sharp) {
+    if (PaintRatio(painter) <= 1.0) {
+        painter.drawImage(at, one);
+        return;
+    }
+    DrawDensityImage(painter, QRectF(at, QSizeF(one.size())), one, sharp, QRectF(one.rect()));
 }

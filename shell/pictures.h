@@ -22,3 +22,26 @@ QImage LoadPictureFile(const QString& path);
 // Largest picture the shell decodes (skins and logos are far smaller).
 constexpr qint64 MaxShellPicturePixels = qint64(64) * 1000 * 1000;
 constexpr qint64 MaxShellPictureBytes = qint64(64) * 1024 * 1024;
+
+// ---- pictures at two densities -------------------------------------------------
+// Skin pictures come at 1x and, where the skin has one, as a twin of twice
+// the size. Widgets keep both and choose when they paint, so a window moved
+// to a screen of another density is right at its next paint.
+class QPainter;
+class QPointF;
+class QRectF;
+
+// The device pixel ratio Painter paints at: the screen's for a widget, 2 for
+// a grab on a screen of ratio 2 or a render into a picture of ratio 2.
+qreal PaintRatio(const QPainter& painter);
+// Sharp when it is exactly twice One's size (the only twin a picture has),
+// else a null picture.
+QImage TwinOf(const QImage& one, const QImage& sharp);
+// Draws the part Source (in One's pixels) of One into Target (in the
+// painter's coordinates). On a painter of ratio 1 exactly as drawImage
+// does; above 1 from Sharp (twice One's size) where there is one, else One
+// smoothly scaled.
+void DrawDensityImage(QPainter& painter, const QRectF& target, const QImage& one, const QImage& sharp,
+                      const QRectF& source);
+// All of One with its top left at At.
+void DrawDensityImage(QPainter& painter, const QPointF& at, const QImage& one, const QImage& sharp);
