@@ -14,21 +14,28 @@
 //                                           (--dpr: on a screen of device pixel ratio R, through
 //                                           QT_SCALE_FACTOR; the window keeps its logical size)
 //   lumora-bench print DISC                 index prints of the first roll and prints of its first photo, to PDF
+//   lumora-bench install [DISC] [--keep DEST] [--name NAME]  the install of the first roll, next to cp -r
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
 //   lumora-bench transitions [PASSES]       time per frame of every transition effect, full screen
+//   lumora-bench upload [--server URL --user U --password P] DIR
+//                                           DIR's first 50 JPEGs uploaded through suite/upload, then with curl
+//   lumora-bench email DISC PORT            one message of the first roll's Large photos, EmailSend and libcurl
 //
 // Every timing command makes one warm-up pass, then PASSES timed passes
 // (default 7), and prints the median as its last line. The floor commands run
 // every pass twice and keep the faster, so the floor is the best libjpeg-turbo
 // can do here, not a typical run.
+#include "bench/email.h"
 #include "bench/fullload.h"
 #include "bench/grid.h"
+#include "bench/install.h"
 #include "bench/io.h"
 #include "bench/loader.h"
 #include "bench/print.h"
 #include "bench/startup.h"
 #include "bench/view.h"
 #include "bench/transitions.h"
+#include "bench/upload.h"
 #include "collection/thumbnail.h"
 #include "imaging/ilib.h"
 #include "imaging/loading.h"
@@ -166,8 +173,11 @@ int Usage() {
                  "       lumora-bench startup DISC_FOLDER [PASSES] [--dpr RATIO]\n"
                  "       lumora-bench view DISC_FOLDER [PASSES] [--dpr RATIO]\n"
                  "       lumora-bench print DISC_FOLDER\n"
+                 "       lumora-bench install [DISC_FOLDER] [--keep DEST] [--name NAME]\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
-                 "       lumora-bench transitions [PASSES]\n");
+                 "       lumora-bench transitions [PASSES]\n"
+                 "       lumora-bench upload [--server URL --user U --password P] DIR\n");
+                 "       lumora-bench email DISC_FOLDER PORT\n");
     return 2;
 }
 
@@ -196,9 +206,12 @@ int main(int argc, char** argv) {
     if (argc >= 2 && QByteArray(argv[1]) == "startup") return RunStartupBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "view") return RunViewBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "print") return RunPrintBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "install") return RunInstallBench(argc, argv);
     if (argc >= 2 && QString(argv[1]) == "glyphs") return RunGlyphsBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "fullload") return RunFullLoadBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "transitions") return RunTransitionsBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "upload") return RunUploadBench(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]) == "email") return RunEmailBench(argc, argv);
     QCoreApplication app(argc, argv);
     if (argc < 3) return Usage();
     const QString cmd = argv[1];

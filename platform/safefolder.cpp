@@ -9,6 +9,7 @@
 #include <vector>
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -288,6 +289,98 @@ bool TSafeFolder::RemoveFile(const QString& name) const {
     // unlinkat removes the entry itself: were it swapped for a link since
     // Stat, the link would go, never what it names.
     return unlinkat(FFd, QFile::encodeName(name).constData(), 0) == 0;
+}
+
+TSafeFolder::TNewFile TSafeFolder::CreateNewFile(int mode) const {
+    TNewFile file;
+    if (!IsOpen()) {
+        errno = EBADF;
+        return file;
+    }
+    file.FDirFd = fcntl(FFd, F_DUPFD_CLOEXEC, 0);
+    if (file.FDirFd < 0) return file;
+    for (int tries = 0; tries < 100 && file.FFd < 0; ++tries) {
+        file.FTemp = QByteArray(NewFilePrefix) + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        file.FFd = openat(file.FDirFd, file.FTemp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          mode_t(mode) & 0777);
+        if (file.FFd < 0 && errno != EEXIST) break;
+    }
+    if (file.FFd < 0) {
+        TErrnoKeeper keep;
+        close(file.FDirFd);
+        file.FDirFd = -1;
+    }
+    return file;
+}
+
+TSafeFolder::TNewFile::~TNewFile() { Drop(); }
+
+TSafeFolder::TNewFile::TNewFile(TNewFile&& other) noexcept
+    : FDirFd(other.FDirFd), FFd(other.FFd), FTemp(std::move(other.FTemp)) {
+    other.FDirFd = other.FFd = -1;
+}
+
+TSafeFolder::TNewFile& TSafeFolder::TNewFile::operator=(TNewFile&& other) noexcept {
+    if (this != &other) {
+        Drop();
+        FDirFd = other.FDirFd;
+        FFd = other.FFd;
+        FTemp = std::move(other.FTemp);
+        other.FDirFd = other.FFd = -1;
+    }
+    return *this;
+}
+
+void TSafeFolder::TNewFile::Drop() {
+    TErrnoKeeper keep;
+    if (FFd >= 0) {
+        close(FFd);
+        unlinkat(FDirFd, FTemp.constData(), 0);
+    }
+    if (FDirFd >= 0) close(FDirFd);
+    FFd = FDirFd = -1;
+}
+
+bool TSafeFolder::TNewFile::Write(const char* data, qint64 size) {
+    if (FFd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    return WriteAll(FFd, data, size);
+}
+
+bool TSafeFolder::TNewFile::Commit(const QString& name) {
+    const QByteArray native = PlainNative(name);
+    if (native.isEmpty()) return false;
+    if (FFd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    if (fsync(FFd) != 0) return false;
+    if (close(FFd) != 0) {
+        FFd = -1;
+        TErrnoKeeper keep;
+        unlinkat(FDirFd, FTemp.constData(), 0);
+        return false;
+    }
+    FFd = -1;
+    // A rename that never replaces: a name taken meanwhile (by a link too)
+    // fails with EEXIST instead of being overwritten. Where the file system
+    // cannot, a hard link and an unlink do the same.
+    bool moved = renameat2(FDirFd, FTemp.constData(), FDirFd, native.constData(), RENAME_NOREPLACE) == 0;
+    if (!moved && errno == EINVAL && linkat(FDirFd, FTemp.constData(), FDirFd, native.constData(), 0) == 0) {
+        unlinkat(FDirFd, FTemp.constData(), 0);
+        moved = true;
+    }
+    if (!moved) {
+        TErrnoKeeper keep;
+        unlinkat(FDirFd, FTemp.constData(), 0);
+        return false;
+    }
+    fsync(FDirFd);
+    close(FDirFd);
+    FDirFd = -1;
+    return true;
 }
 
 } // namespace Platform

@@ -94,6 +94,37 @@ public:
     // Bytes an unprivileged writer may still put on its file system; -1 when unknown.
     qint64 FreeBytes() const;
 
+    // A file written in pieces that appears under its name only whole: it is
+    // written under a hidden temporary name (NewFilePrefix, then random
+    // letters) in this folder, and Commit syncs it, renames it into place,
+    // never over an entry that exists (EEXIST), and syncs the folder. A file
+    // not committed is removed when dropped; one left by a crash keeps its
+    // temporary name, for the next run to remove.
+    class TNewFile {
+    public:
+        TNewFile() = default;
+        ~TNewFile();
+        TNewFile(TNewFile&& other) noexcept;
+        TNewFile& operator=(TNewFile&& other) noexcept;
+        TNewFile(const TNewFile&) = delete;
+        TNewFile& operator=(const TNewFile&) = delete;
+
+        bool IsOpen() const { return FFd >= 0; }
+        bool Write(const char* data, qint64 size);
+        bool Commit(const QString& name);
+
+    private:
+        friend class TSafeFolder;
+        void Drop();
+
+        int FDirFd = -1;
+        int FFd = -1;
+        QByteArray FTemp;
+    };
+    static constexpr const char* NewFilePrefix = ".new-";
+    // A new file with Mode, not open on failure.
+    TNewFile CreateNewFile(int mode = 0644) const;
+
     // A plain name of one entry: not empty, no "/" or NUL, not "." or "..".
     static bool IsPlainName(const QString& name);
 

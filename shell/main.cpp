@@ -16,6 +16,7 @@
 #include "shell/messages.h"
 #include "shell/startup.h"
 #include "shell/strings.h"
+#include "sharing/installfrm.h"
 #include "sharing/printing.h"
 #include "viewer/lumorafrm.h"
 #include "viewer/splash.h"
@@ -73,6 +74,7 @@ int ListRolls() {
 
 int RunViewer() {
     RegisterPrinting();
+    RegisterInstall();
     if (!AppState().InstanceMode) ShowSplash(2);
     TLumoraFrm window;
     CreateSharedWindows();

@@ -104,6 +104,71 @@ enum class TStr : int {
     InstallingPhotos,
     InstallCanceled,
     InstallComplete,
+    // The folder browser
+    BrowserCounts,            // %d folders, %d files, %d K
+    BrowserBindingFailed,     // %1 the folder
+    BrowserDesktop,
+    BrowserHome,
+    BrowserFileSystem,
+    // The upload wizard
+    WizardCaption,
+    PageSelect,
+    PageConfig,
+    PageEmail,
+    PageUpload,
+    SelectImagesToUpload,
+    SelectImagesToEmail,
+    SelectAllCaption,
+    SelectNoneCaption,
+    LoginPromptText,          // %1 the account type
+    UserNameCaption,
+    PasswordCaption,
+    LoginCaption,
+    NewAccountWarning,
+    NewAccountCaption,
+    UploadPhotosTo,
+    ANewShoebox,
+    AnExistingShoebox,
+    AccountNumber,            // followed by the number
+    EnterNewShoebox,
+    ChooseShoebox,
+    UploadingTo,              // %1 the shoebox
+    PreparingImages,
+    UploadingPicture,         // %1!d! picture, %2!d! count
+    TotalProgress,
+    EmailStatusCaption,
+    UploadCanceled,
+    UploadComplete,
+    PhotoNotPrepared,         // %1 the photo, %2 why
+    EmailPicturesTo,
+    FromCaption,
+    FromHint,
+    PreviousCaption,
+    NextCaption,
+    UploadCaption,
+    CancelCaption,
+    // The upload library's results 0 to 10 (codes above are the library's own texts)
+    UploadResult0, UploadResult1, UploadResult2, UploadResult3, UploadResult4, UploadResult5,
+    UploadResult6, UploadResult7, UploadResult8, UploadResult9, UploadResult10,
+    // The wizard's e-mail page
+    RecipientsCaption,
+    SubjectCaption,
+    MessageCaption,
+    SubjectPrompt,            // the subject field's first text
+    NeedFromAddress,
+    NeedValidFromAddress,
+    NeedRecipient,
+    BlankRecipient,
+    NeedValidRecipient,
+    SendingEmailTitled,
+    SendFailed,
+    // The recipient list
+    AddresseeTo,
+    AddresseeCc,
+    AddresseeBcc,
+    AddresseeMenuTo,
+    AddresseeMenuCc,
+    AddresseeMenuBcc,
 
     Count_                    // keep last
 };
