@@ -6,23 +6,24 @@
 #include "shell/startup.h"
 #include "suite/xres/xres.h"
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstdint>
-#include <unistd.h>
 
 namespace {
 
 // Every picture of the file read as the program reads a skin: a twin is
 // kept only when it is exactly twice its picture, with as many frames.
 void ReadAsSkin(const QByteArray& bytes, const XRes::TXResFile& file) {
+    // A folder of this run's own (mode 0700, a new name): nothing can be
+    // planted in it for the write below to follow.
+    static QTemporaryDir temporary;
     static const QString folder = [] {
         UseImagingForShellPictures();
         SetSkinTwinsWanted(true);
-        const QString path = QDir::tempPath() + QStringLiteral("/lumora-fuzz-xres-%1/").arg(getpid());
-        QDir().mkpath(path);
-        return path;
+        return temporary.path() + QLatin1Char('/');
     }();
+    if (!temporary.isValid()) return;
     {
         QFile f(folder + QStringLiteral("XLumRes.EN"));
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;

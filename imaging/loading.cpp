@@ -573,6 +573,12 @@ bool SaveLeadToFile(BITMAPHANDLE* handle, int row, const QString& fileName, QStr
 
 // ---- copies handed to others ---------------------------------------------------------
 
+int JpegOrientation(const QString& path) {
+    FILEINFO info;
+    if (L_FileInfo(path, &info, 0) != SUCCESS) return 1;
+    return info.Orientation;
+}
+
 bool NeedsUprightCopy(const QString& path, int degrees) {
     if (degrees % 360 != 0) return true;
     FILEINFO info;

@@ -196,6 +196,11 @@ bool SaveLeadToStream(BITMAPHANDLE* handle, int row, QIODevice& stream, QString&
 // honoured by some and not by others). A copy that leaves the program is
 // therefore written upright and in sRGB whenever the file needs it.
 //
+// The EXIF orientation of the JPEG at Path, 1 to 8: 1 for an upright photo,
+// for one without the tag, for any other file and for one that cannot be
+// read; 2 to 8 for a photo a load turns or mirrors upright. Reads the
+// file's header only.
+int JpegOrientation(const QString& path);
 // True when the photo at Path cannot be handed on byte for byte: it carries
 // an orientation tag other than 1 or a colour profile other than sRGB, or
 // Degrees (the user's stored turn) is no multiple of 360.

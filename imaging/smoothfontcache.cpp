@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -393,16 +394,29 @@ int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFont
                                  const TFont3DValues& style, const QString& text, int acceleratorIndex,
                                  qreal ratio) {
     if (ratio > 1.0) {
-        // The same caption from the set of the screen's ratio, its image
-        // placed by logical pixels; the 1x set's overlap is the caller's.
+        // The same caption from the set of the screen's ratio, each glyph
+        // where the 1x set puts it (its hinted widths differ a little from
+        // the sharp set's halves), so a caption is as wide as it measures.
+        TSmoothCharacterSet& one = SetFor(font, style);
+        const int overlap = one.Overlap();
+        if (text.isEmpty()) return overlap;
+        std::vector<int> positions;
+        const QList<uint> codes = text.toUcs4();
+        positions.reserve(size_t(codes.size()));
+        const int step = overlap + style.CharacterMargin;
+        qint64 x = 0;
+        for (qsizetype i = 0; i < codes.size(); ++i) {
+            positions.push_back(int(std::lround(double(x) * ratio)));
+            x += one.Glyph(char32_t(codes[i]), i == acceleratorIndex).Width + step;
+        }
         const TSmoothFontRecord sharpFont = FontRecordAtRatio(font, ratio);
         const TFont3DValues sharpStyle = StyleAtRatio(style, ratio);
-        if (TComposed* sharp = Composed(sharpFont, sharpStyle, text, acceleratorIndex)) {
+        if (TComposed* sharp = Composed(sharpFont, sharpStyle, text, acceleratorIndex, &positions)) {
             // Kept marked with its ratio: the set is that ratio's alone.
             sharp->Image.setDevicePixelRatio(ratio);
             painter.drawImage(QPointF(at) + QPointF(sharp->Left / ratio, 0), sharp->Image);
         }
-        return SetFor(font, style).Overlap();
+        return overlap;
     }
     if (const TComposed* composed = Composed(font, style, text, acceleratorIndex))
         painter.drawImage(at + QPoint(composed->Left, 0), composed->Image);
@@ -410,11 +424,16 @@ int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFont
 }
 
 TSmoothFontCache::TComposed* TSmoothFontCache::Composed(const TSmoothFontRecord& font,
-                                                              const TFont3DValues& style, const QString& text,
-                                                              int acceleratorIndex) {
+                                                        const TFont3DValues& style, const QString& text,
+                                                        int acceleratorIndex, const std::vector<int>* positions) {
     TSmoothCharacterSet& set = SetFor(font, style);
     if (text.isEmpty()) return nullptr;
-    const QByteArray key = KeepComposedCaptions ? ComposedKey(set, style, text, acceleratorIndex) : QByteArray();
+    QByteArray key;
+    if (KeepComposedCaptions) {
+        key = ComposedKey(set, style, text, acceleratorIndex);
+        if (positions)
+            key.append(reinterpret_cast<const char*>(positions->data()), qsizetype(positions->size() * sizeof(int)));
+    }
     auto found = KeepComposedCaptions ? FComposed.find(key) : FComposed.end();
     if (found != FComposed.end()) {
         found->LastUse = ++FUseClock;
@@ -423,6 +442,7 @@ TSmoothFontCache::TComposed* TSmoothFontCache::Composed(const TSmoothFontRecord&
 
     set.ForgetExtrasWhenFull();
     const QList<uint> codes = text.toUcs4();
+    if (positions && qsizetype(positions->size()) != codes.size()) return nullptr;
     FPlaced.clear();
     FPlaced.reserve(size_t(codes.size()));
     // Glyphs first, so that the overlap is known before the layout.
@@ -432,7 +452,9 @@ TSmoothFontCache::TComposed* TSmoothFontCache::Composed(const TSmoothFontRecord&
     const int step = set.Overlap() + style.CharacterMargin;
     qint64 x = 0, left = 0, right = 0;
     int height = 0;
-    for (TPlacedGlyph& placed : FPlaced) {
+    for (size_t i = 0; i < FPlaced.size(); ++i) {
+        TPlacedGlyph& placed = FPlaced[i];
+        if (positions) x = (*positions)[i];
         left = std::min(left, x);
         right = std::max(right, x + placed.Glyph->Width);
         height = std::max(height, placed.Glyph->Height);

@@ -162,9 +162,10 @@ private:
     static QByteArray ComposedKey(const TSmoothCharacterSet& set, const TFont3DValues& style, const QString& text,
                                   int acceleratorIndex);
     // The caption composed (or found composed); null when there is nothing
-    // to draw. Valid until the next call.
+    // to draw. Valid until the next call. Positions, when given, hold each
+    // character's x in the set's pixels (the 1x layout scaled to the set).
     TComposed* Composed(const TSmoothFontRecord& font, const TFont3DValues& style, const QString& text,
-                        int acceleratorIndex);
+                        int acceleratorIndex, const std::vector<int>* positions = nullptr);
     // False (Entry left as it was) when the caption is too large to keep.
     bool KeepComposed(const QByteArray& key, TComposed& entry);
     void ForgetComposed(quint64 set);

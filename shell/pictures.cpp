@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QPainter>
+#include <QPixmap>
 #include <atomic>
 #include <cmath>
 
@@ -44,8 +45,9 @@ QImage LoadPictureFile(const QString& path) {
 
 qreal PaintRatio(const QPainter& painter) {
     // A widget rendered into a picture reports its screen's ratio as its
-    // device's; the device transform tells what really reaches the pixels.
-    const QTransform world = painter.combinedTransform();
+    // device's; the device transform (the world transform times the device
+    // pixel ratio) tells what really reaches the pixels.
+    const QTransform world = painter.worldTransform();
     const double worldScale = std::sqrt(std::abs(world.determinant()));
     const double deviceScale = std::sqrt(std::abs(painter.deviceTransform().determinant()));
     if (worldScale > 0 && deviceScale > 0) return deviceScale / worldScale;
@@ -79,4 +81,14 @@ void DrawDensityImage(QPainter& painter, const QPointF& at, const QImage& one, c
         return;
     }
     DrawDensityImage(painter, QRectF(at, QSizeF(one.size())), one, sharp, QRectF(one.rect()));
+}
+
+QPixmap PixmapAtRatio(const QImage& one, const QImage& sharp, qreal ratio) {
+    if (one.isNull() || ratio <= 1.0) return QPixmap::fromImage(one);
+    QPixmap pixmap = sharp.size() == one.size() * 2
+                         ? QPixmap::fromImage(sharp)
+                         : QPixmap::fromImage(one.scaled(QSize(qRound(one.width() * ratio), qRound(one.height() * ratio)),
+                                                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(sharp.size() == one.size() * 2 ? 2.0 : ratio);
+    return pixmap;
 }

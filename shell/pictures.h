@@ -28,6 +28,7 @@ constexpr qint64 MaxShellPictureBytes = qint64(64) * 1024 * 1024;
 // the size. Widgets keep both and choose when they paint, so a window moved
 // to a screen of another density is right at its next paint.
 class QPainter;
+class QPixmap;
 class QPointF;
 class QRectF;
 
@@ -45,3 +46,7 @@ void DrawDensityImage(QPainter& painter, const QRectF& target, const QImage& one
                       const QRectF& source);
 // All of One with its top left at At.
 void DrawDensityImage(QPainter& painter, const QPointF& at, const QImage& one, const QImage& sharp);
+// One as a pixmap for a label on a screen of device pixel ratio Ratio: One
+// itself at 1; above 1 Sharp (twice One's size) where there is one, else One
+// smoothly scaled to the screen's pixels. Its logical size is One's.
+QPixmap PixmapAtRatio(const QImage& one, const QImage& sharp, qreal ratio);

@@ -222,6 +222,9 @@ void THalvornBmpButton::DrawPictures(QPainter& painter) {
         p = &FPictureHighlight;
     if (!FEnabled && !FPictureDisabled.isNull()) p = &FPictureDisabled;
     if (p) {
+        // A picture with see-through parts (rounded corners) shows the
+        // button's colour there, not what the window last painted.
+        if (p->hasAlphaChannel()) painter.fillRect(rect(), FColor);
         if (!FDown && !(FState == bsDown && p == &FPictureUp)) {
             painter.fillRect(p->width(), 0, width() - p->width(), height(), FColor);
             painter.fillRect(0, p->height(), width(), height() - p->height(), FColor);

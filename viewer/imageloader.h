@@ -39,9 +39,9 @@ struct TImageLoadRequest {
     // Panel), has a pixel of the picture for each of its device pixels;
     // see TFullViewGeometry::SharperSizeIndex. Left empty at ratio 1.
     qreal Ratio = 1.0;
-    QStringList Sharper;
-    QSize Panel;
-    QSize View;
+    QStringList Sharper{};
+    QSize Panel{};
+    QSize View{};
 };
 
 // What a finished load hands to the main thread.

@@ -6,6 +6,7 @@
 #include "imaging/loading.h"
 #include "support/fixtures.h"
 #include "support/photos.h"
+#include <QBuffer>
 #include <QColorSpace>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -75,6 +76,7 @@ TEST(Upright, EveryOrientationGivesOneUprightThumbnailAndPicture) {
     for (const TStored& s : StoredPictures) {
         SCOPED_TRACE(s.Orientation);
         const QString path = folder.Write(QStringLiteral("o%1.jpg").arg(s.Orientation), StoredJpeg(s));
+        EXPECT_EQ(JpegOrientation(path), s.Orientation);
 
         const QImage thumbnail = Thumbnail(path);
         EXPECT_EQ(thumbnail.size(), QSize(ThumbnailSize, ThumbnailSize));
@@ -83,6 +85,14 @@ TEST(Upright, EveryOrientationGivesOneUprightThumbnailAndPicture) {
         const auto full = TIEBitmap::CreateFromFile(path, ColorModeOwnDepth);
         EXPECT_EQ(full->GetSize(), Upright);
         ExpectUpright(full->MakeImage());
+        {
+            // The full view's loader reads with a progress hook: the rows
+            // go through the decoder's callback.
+            TProgressHookScope hook([](int) { return true; });
+            const auto hooked = TIEBitmap::CreateFromFile(path, ColorModeOwnDepth);
+            EXPECT_EQ(hooked->GetSize(), Upright);
+            ExpectUpright(hooked->MakeImage());
+        }
 
         // The full view's reduced read is placed by the upright size in the file.
         TSmallLoadScope small({16, false});
@@ -97,6 +107,29 @@ TEST(Upright, EveryOrientationGivesOneUprightThumbnailAndPicture) {
         ASSERT_TRUE(GetImageTypeInfoEx(path, info, false, error));
         EXPECT_EQ(QSize(info.Width, info.Height), Upright);
     }
+}
+
+// Whatever is not a JPEG with a tag of 2 to 8 is upright as it lies.
+TEST(Upright, AnyOtherFileHasOrientation1) {
+    TTempFolder folder;
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+    const QByteArray jpeg = EncodeTestJpeg(picture);
+    const struct {
+        const char* Name;
+        QByteArray Data;
+    } cases[] = {{"untagged.jpg", jpeg},
+                 {"tag-9.jpg", WithExifOrientation(jpeg, 9)},
+                 {"picture.png", png},
+                 {"cut.jpg", WithExifOrientation(jpeg, 6).left(30)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(JpegOrientation(folder.Write(c.Name, c.Data)), 1);
+    }
+    EXPECT_EQ(JpegOrientation(folder.Path() + "missing.jpg"), 1);
 }
 
 TEST(Upright, CopiesForOthersAreWrittenUprightWithoutTheTag) {

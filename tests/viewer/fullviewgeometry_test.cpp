@@ -303,7 +303,8 @@ TEST(FullViewGeometry, TheSizeFolderIsChosenByTheViewsDevicePixels) {
         {all, {500, 400}, {}, 1.5, 0},        // fitted to 500 x 333: 750 x 500, Medium covers
         {all, {500, 400}, {}, 2.0, 1},        // 1000 x 666
         {all, {300, 200}, {}, 2.0, 0},        // 600 x 400
-        {all, {1046, 723}, {1536, 1024}, 2.0, 2},  // zoomed to Large's size: 3072 x 2048
+        {all, {1046, 723}, {1536, 1024}, 2.0, 1},  // Medium stretched twice: Medium's pixels x 2 are Large's
+        {{large, exLarge}, {1046, 723}, {1536, 1024}, 2.0, 1},  // zoomed to Large: 3072 x 2048
         {all, {1046, 723}, {3072, 2048}, 1.5, 1},  // stretched past Medium: counted as Medium's own size
         {{large, exLarge}, {1046, 723}, {}, 1.5, 1},  // Large fitted to 1046 x 697: 1569 x 1046
         {{large, exLarge}, {1046, 723}, {}, 1.0, 0},
