@@ -176,7 +176,7 @@ int Usage() {
                  "       lumora-bench install [DISC_FOLDER] [--keep DEST] [--name NAME]\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
                  "       lumora-bench transitions [PASSES]\n"
-                 "       lumora-bench upload [--server URL --user U --password P] DIR\n");
+                 "       lumora-bench upload [--server URL --user U --password P] DIR\n"
                  "       lumora-bench email DISC_FOLDER PORT\n");
     return 2;
 }
