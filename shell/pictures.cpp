@@ -92,3 +92,22 @@ QPixmap PixmapAtRatio(const QImage& one, const QImage& sharp, qreal ratio) {
     pixmap.setDevicePixelRatio(sharp.size() == one.size() * 2 ? 2.0 : ratio);
     return pixmap;
 }
+
+bool DrawPixelForPixel(QPainter& painter, const QRectF& target, const QImage& image, const QRectF& source) {
+    if (image.isNull() || PaintRatio(painter) <= 1.0) return false;
+    const QTransform device = painter.deviceTransform();
+    if (device.type() > QTransform::TxScale || device.m11() <= 0 || device.m22() <= 0) return false;
+    const QRectF mapped = device.mapRect(target);
+    const QRect pixels = mapped.toRect(), from = source.toRect();
+    const auto whole = [](const QRectF& r, const QRect& n) {
+        return std::abs(r.left() - n.left()) < 1e-6 && std::abs(r.top() - n.top()) < 1e-6 &&
+               std::abs(r.width() - n.width()) < 1e-6 && std::abs(r.height() - n.height()) < 1e-6;
+    };
+    if (!whole(mapped, pixels) || !whole(source, from) || pixels.size() != from.size()) return false;
+    painter.save();
+    // World coordinates become the device's pixels: the copy needs no transform.
+    painter.setWorldTransform(device.inverted() * painter.worldTransform());
+    painter.drawImage(pixels.topLeft(), image, from);
+    painter.restore();
+    return true;
+}

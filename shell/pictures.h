@@ -46,6 +46,12 @@ void DrawDensityImage(QPainter& painter, const QRectF& target, const QImage& one
                       const QRectF& source);
 // All of One with its top left at At.
 void DrawDensityImage(QPainter& painter, const QPointF& at, const QImage& one, const QImage& sharp);
+// Draws the part Source of Image into Target pixel for pixel when the
+// painter paints at a ratio above 1 and Target covers exactly Source's size
+// in device pixels (a photo read for the screen's density): a plain copy,
+// where drawImage would resample every pixel through the ratio's scale.
+// False, with nothing drawn, in any other case (always at ratio 1).
+bool DrawPixelForPixel(QPainter& painter, const QRectF& target, const QImage& image, const QRectF& source);
 // One as a pixmap for a label on a screen of device pixel ratio Ratio: One
 // itself at 1; above 1 Sharp (twice One's size) where there is one, else One
 // smoothly scaled to the screen's pixels. Its logical size is One's.

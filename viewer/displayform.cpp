@@ -2,6 +2,7 @@
 #include "collection/roll.h"
 #include "shell/customize.h"
 #include "shell/messages.h"
+#include "shell/pictures.h"
 #include "shell/startup.h"
 #include "shell/strings.h"
 #include "shell/tracelog.h"
@@ -87,7 +88,8 @@ void TDisplayForm::FitCanvas() {
 
 void TDisplayForm::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(QRectF(event->rect()), FCanvas, QRectF(ToCanvas(event->rect())));
+    const QRectF area(event->rect()), pixels(ToCanvas(event->rect()));
+    if (!DrawPixelForPixel(painter, area, FCanvas, pixels)) painter.drawImage(area, FCanvas, pixels);
 }
 
 void TDisplayForm::showEvent(QShowEvent* event) {
