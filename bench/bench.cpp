@@ -9,8 +9,10 @@
 //   lumora-bench io DIR                     file opens and bytes read per load
 //   lumora-bench loader DIR [COUNT]         a roll of COUNT photos opening: first thumbnail, main-thread cost
 //   lumora-bench glyphs [PASSES]            3D captions: cold, from the disk cache, from memory
-//   lumora-bench startup DISC [PASSES]      program start to the first painted roll page
-//   lumora-bench view DISC [PASSES]         the full view: ShowPhoto to picture on screen, zoom frames
+//   lumora-bench startup DISC [PASSES] [--dpr R]  program start to the first painted roll page
+//   lumora-bench view DISC [PASSES] [--dpr R]     the full view: ShowPhoto to picture on screen, zoom frames
+//                                           (--dpr: on a screen of device pixel ratio R, through
+//                                           QT_SCALE_FACTOR; the window keeps its logical size)
 //   lumora-bench print DISC                 index prints of the first roll and prints of its first photo, to PDF
 //   lumora-bench install [DISC] [--keep DEST] [--name NAME]  the install of the first roll, next to cp -r
 //   lumora-bench fullload FILE [PASSES]     the full view's loader: request to delivered picture, and the decode
@@ -168,8 +170,8 @@ int Usage() {
                  "       lumora-bench io DIR\n"
                  "       lumora-bench loader DIR [COUNT]\n"
                  "       lumora-bench glyphs [PASSES]\n"
-                 "       lumora-bench startup DISC_FOLDER [PASSES]\n"
-                 "       lumora-bench view DISC_FOLDER [PASSES]\n"
+                 "       lumora-bench startup DISC_FOLDER [PASSES] [--dpr RATIO]\n"
+                 "       lumora-bench view DISC_FOLDER [PASSES] [--dpr RATIO]\n"
                  "       lumora-bench print DISC_FOLDER\n"
                  "       lumora-bench install [DISC_FOLDER] [--keep DEST] [--name NAME]\n"
                  "       lumora-bench fullload FILE [PASSES]\n"
@@ -183,7 +185,20 @@ int Usage() {
 
 int RunGlyphsBench(int argc, char** argv);  // glyphs.cpp: needs a GUI application
 
+// Takes "--dpr RATIO" out of the arguments: the screen's device pixel ratio,
+// set for this process (and the programs it starts) before Qt starts.
+void TakeRatioOption(int& argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QByteArray(argv[i]) != "--dpr") continue;
+        qputenv("QT_SCALE_FACTOR", argv[i + 1]);
+        for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
+        argc -= 2;
+        return;
+    }
+}
+
 int main(int argc, char** argv) {
+    TakeRatioOption(argc, argv);
     // The grid benchmark paints widgets and needs a QApplication of its own.
     if (argc >= 2 && QByteArray(argv[1]) == "grid") return RunGridBench(argc, argv);
     if (argc >= 2 && QByteArray(argv[1]) == "io") return RunIoBench(argc, argv);

@@ -1,5 +1,6 @@
 #include "collection/roll.h"
 #include "collection/rotation.h"
+#include "imaging/ilib.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "shell/tracelog.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 QString SizeFolderOf(int level) {
@@ -110,6 +112,14 @@ TMedia::~TMedia() = default;
 
 QString TMedia::FullPath() const { return Folder + SizeFolder + FileName; }
 
+QStringList TMedia::SharperPaths() const {
+    QStringList paths;
+    if (!Roll || Level == 0) return paths;
+    for (int level = Level + 1; level < LevelCount; ++level)
+        if (Roll->SizesPresent.Contains(level)) paths << Folder + SizeFolderOf(level) + FileName;
+    return paths;
+}
+
 QString TMedia::BestQualityPath() const {
     if (!Roll) return QString();
     const TLevel best = Roll->SizesPresent.FirstOf(BestSizePreference);
@@ -126,16 +136,29 @@ TIEBitmap* TMedia::GetImage() {
     return Image.get();
 }
 
-QString TMedia::ThumbnailSource() const {
+QString TMedia::ThumbnailSource(int pixels) const {
     // The plain layout has no thumbnail folder: the photo itself is the source.
-    return (Roll && !Roll->ThumbFolder.isEmpty()) ? Roll->ThumbFolder + FileName : FullPath();
+    if (!Roll || Roll->ThumbFolder.isEmpty()) return FullPath();
+    const QString smallest = Roll->ThumbFolder + FileName;
+    if (pixels <= ThumbnailSize) return smallest;
+    QString largest;
+    for (int level = 1; level < LevelCount; ++level) {
+        if (!Roll->SizesPresent.Contains(level)) continue;
+        largest = Folder + SizeFolderOf(level) + FileName;
+        FILEINFO info;
+        if (L_FileInfo(largest, &info, 0) == SUCCESS && std::min(info.Width, info.Height) >= pixels) return largest;
+    }
+    return largest.isEmpty() ? smallest : largest;
 }
 
 std::unique_ptr<TThumbnail> TMedia::MakeThumbnail() const {
-    return MakeCenterCutThumbnailFor(ThumbnailSource(), ThumbnailSize);
+    const int pixels = Roll ? Roll->ThumbnailPixels() : ThumbnailSize;
+    return MakeCenterCutThumbnailFor(ThumbnailSource(pixels), pixels);
 }
 
 void TMedia::SetThumbnail(std::unique_ptr<TThumbnail> thumbnail) {
+    // Made for the density the window had before it moved to another screen.
+    if (thumbnail && Roll && thumbnail->GetSize().width() != Roll->ThumbnailPixels()) thumbnail.reset();
     if (thumbnail && Rotation != 0) {
         try {
             thumbnail->Rotate(Rotation);
@@ -318,6 +341,14 @@ void TRoll::FreeThumbnails() {
     Queued = false;
     for (const auto& media : Media) media->FreeThumbnail();
 }
+
+void TRoll::SetThumbnailPixels(int pixels) {
+    pixels = std::max(pixels, 1);
+    if (FThumbnailPixels.exchange(pixels) == pixels) return;
+    FreeThumbnails();
+}
+
+int ThumbnailPixelsFor(qreal ratio) { return std::max(ThumbnailSize, int(std::lround(ThumbnailSize * ratio))); }
 
 void TRoll::SetSorted(bool value) {
     if (value && !FSorted) Sort();

@@ -118,6 +118,10 @@ public:
 
     // Folder + SizeFolder + FileName.
     QString FullPath() const;
+    // The photo's files in the size folders above the one shown, smallest
+    // first (none in the plain layout): what a screen of a higher density
+    // may read the photo from.
+    QStringList SharperPaths() const;
     // The file from the best size folder present (Large first); empty when the
     // roll has no size folder.
     QString BestQualityPath() const;
@@ -128,16 +132,22 @@ public:
 
     // Any thread (the loader asks it as a hint; the main thread decides).
     bool HasThumbnail() const { return FHasThumbnail.load(); }
-    // The file a thumbnail is made from: the roll's smallest size folder (the
-    // photo itself in the plain layout). Fixed once the roll is scanned.
-    QString ThumbnailSource() const;
-    // Any thread: a finished, unturned thumbnail of the photo; none when it
-    // cannot be made. Reads only what the scan fixed, so a loader thread may
-    // call it while the main thread draws or turns the photo.
+    // The file a thumbnail of Pixels x Pixels is made from: for the 70
+    // pixels of a screen of ratio 1, the roll's smallest size folder (the
+    // photo itself in the plain layout), whatever its size, as always; for
+    // more (a screen of a higher ratio), the smallest size folder whose
+    // picture's shorter side covers Pixels, else the largest. Reads only
+    // what the scan fixed, and the files' headers.
+    QString ThumbnailSource(int pixels = ThumbnailSize) const;
+    // Any thread: a finished, unturned thumbnail of the photo at the roll's
+    // ThumbnailPixels; none when it cannot be made. Reads only what the scan
+    // fixed, so a loader thread may call it while the main thread draws or
+    // turns the photo.
     std::unique_ptr<TThumbnail> MakeThumbnail() const;
     // Main thread: stores a thumbnail made by MakeThumbnail, turned by the
     // photo's Rotation of this moment (which may have changed while it was
-    // made). None frees the old one.
+    // made). None frees the old one; one made for another density than the
+    // roll's of this moment is dropped (its photo is queued again).
     void SetThumbnail(std::unique_ptr<TThumbnail> thumbnail);
     // Main thread: MakeThumbnail and SetThumbnail in one.
     void LoadThumbnail();
@@ -244,13 +254,24 @@ public:
     // The folder ScanFiles lists.
     QString ScanFolder() const;
 
+    // The side of the thumbnails in pixels: 70 times the screen's device
+    // pixel ratio. Any thread reads it; the main thread sets it, and a new
+    // value frees the thumbnails made so far (the next Prepare queues them
+    // again at the new size).
+    int ThumbnailPixels() const { return FThumbnailPixels.load(); }
+    void SetThumbnailPixels(int pixels);
+
 private:
     void Sort();
     void ThumbnailLoaded(TThumbLoaderThread* sender, TTask* task);
     void LoaderEnded(TThumbLoaderThread* sender);
     bool FSorted = false;
     std::unique_ptr<QObject> FContext;
+    std::atomic<int> FThumbnailPixels{ThumbnailSize};
 };
+
+// The thumbnails' side in pixels on a screen of device pixel ratio Ratio.
+int ThumbnailPixelsFor(qreal ratio);
 
 // Index of the "name=value" line for Name in Lines (names ignore case); -1 when none.
 int IndexOfName(const QStringList& lines, const QString& name);

@@ -64,9 +64,11 @@ QTimer* Timer(QWidget* owner, const char* name, int interval, bool enabled) {
 }
 
 // The exit bar's button: a small rounded tile with a power symbol, in the
-// skin's colours; lighter when pressed.
-QImage QuitPicture(bool pressed) {
-    QImage image(19, 19, QImage::Format_ARGB32_Premultiplied);
+// skin's colours; lighter when pressed. Drawn at Scale pixels per unit (2:
+// its twin for screens of a device pixel ratio above 1).
+QImage QuitPicture(bool pressed, qreal scale = 1) {
+    QImage image(QSize(19, 19) * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::black);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -80,6 +82,8 @@ QImage QuitPicture(bool pressed) {
     p.setBrush(Qt::NoBrush);
     p.drawArc(QRectF(5, 5.5, 9, 9), 120 * 16, 300 * 16);
     p.drawLine(QPointF(9.5, 3.8), QPointF(9.5, 9));
+    p.end();
+    image.setDevicePixelRatio(1);
     return image;
 }
 
@@ -258,9 +262,9 @@ void BuildMainForm(QWidget* form, TMainForm& f) {
     f.ExitBar = Area(form, "ExitBar", Qt::black);
     f.QuitButton = Make<THalvornBmpButton>(f.ExitBar, "QuitButton");
     f.QuitButton->SetColor(Qt::black);
-    f.QuitButton->SetPictureUp(QuitPicture(false));
-    f.QuitButton->SetPictureDown(QuitPicture(true));
-    f.QuitButton->SetPictureHighlight(QuitPicture(true));
+    f.QuitButton->SetPictureUp(QuitPicture(false), QuitPicture(false, 2));
+    f.QuitButton->SetPictureDown(QuitPicture(true), QuitPicture(true, 2));
+    f.QuitButton->SetPictureHighlight(QuitPicture(true), QuitPicture(true, 2));
     f.QuitButton->setCursor(Qt::PointingHandCursor);
     f.QuitCaption = Caption(f.ExitBar, "QuitCaption", ResString(TStr::QuitProgram) + QStringLiteral("  "), 10,
                             Qt::black);

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -59,8 +60,11 @@ TSmoothLabel3D* Caption(QWidget* parent, const char* name, const QString& text, 
     return label;
 }
 
-QImage ButtonPicture(QSize size, bool lit, bool enabled) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+// Drawn at Scale pixels per unit: 2 gives the twin a screen of a device
+// pixel ratio above 1 shows, the same drawing at twice the size.
+QImage ButtonPicture(QSize size, bool lit, bool enabled, qreal scale = 1) {
+    QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -75,12 +79,15 @@ QImage ButtonPicture(QSize size, bool lit, bool enabled) {
     p.setPen(QPen(enabled ? QColor(150, 200, 255) : QColor(96, 100, 112), 1));
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1), 6, 6);
+    p.end();
+    image.setDevicePixelRatio(1);
     return image;
 }
 
 THalvornBmpButton* Button(QWidget* parent, const char* name, const QString& caption, QRect place) {
     auto* button = Make<THalvornBmpButton>(parent, name);
     SetWizardButtonPictures(button, place.width(), place.height());
+    button->SetColor(parent->palette().color(QPalette::Window));  // round the tile's corners
     button->SetCaption(caption);
     button->SetFontColor(Qt::white);
     button->SetCaptionStyle(THalvornBmpButton::csShadow);
@@ -93,10 +100,16 @@ THalvornBmpButton* Button(QWidget* parent, const char* name, const QString& capt
 
 void SetWizardButtonPictures(THalvornBmpButton* button, int width, int height) {
     const QSize size(width, height);
-    button->SetPictureUp(ButtonPicture(size, false, true));
-    button->SetPictureDown(ButtonPicture(size, true, true));
-    button->SetPictureHighlight(ButtonPicture(size, true, true));
-    button->SetPictureDisabled(ButtonPicture(size, false, false));
+    const auto both = [size](bool lit, bool enabled) {
+        return std::pair{ButtonPicture(size, lit, enabled), ButtonPicture(size, lit, enabled, 2)};
+    };
+    const auto [up, sharpUp] = both(false, true);
+    const auto [lit, sharpLit] = both(true, true);
+    const auto [off, sharpOff] = both(false, false);
+    button->SetPictureUp(up, sharpUp);
+    button->SetPictureDown(lit, sharpLit);
+    button->SetPictureHighlight(lit, sharpLit);
+    button->SetPictureDisabled(off, sharpOff);
 }
 
 void BuildUploadWizardForm(QWidget* form, TUploadWizardForm& f) {

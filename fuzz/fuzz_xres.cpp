@@ -1,8 +1,48 @@
-// A skin resource file from a disc: the container reader, and a rebuilt
-// container that must read back the same resources.
+// A skin resource file from a disc: the container reader, a rebuilt
+// container that must read back the same resources, and the skin's reading
+// of every picture with its twin of twice the size.
+#include "imaging/shellpictures.h"
+#include "shell/skin.h"
+#include "shell/startup.h"
 #include "suite/xres/xres.h"
 #include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
 #include <cstdint>
+
+namespace {
+
+// Every picture of the file read as the program reads a skin: a twin is
+// kept only when it is exactly twice its picture, with as many frames.
+void ReadAsSkin(const QByteArray& bytes, const XRes::TXResFile& file) {
+    // A folder of this run's own (mode 0700, a new name): nothing can be
+    // planted in it for the write below to follow.
+    static QTemporaryDir temporary;
+    static const QString folder = [] {
+        UseImagingForShellPictures();
+        SetSkinTwinsWanted(true);
+        return temporary.path() + QLatin1Char('/');
+    }();
+    if (!temporary.isValid()) return;
+    {
+        QFile f(folder + QStringLiteral("XLumRes.EN"));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+        f.write(bytes);
+    }
+    CloseSkin();
+    AppState().AppDir = folder;
+    for (const XRes::TEntry& e : file.Entries()) {
+        if (e.Type != "JPEG" && e.Type != "AJPG") continue;
+        const QString name = QString::fromLatin1(e.Name);
+        const TSkinPicture picture = e.Type == "JPEG" ? GetSkinPicture(XLumResGroup, name)
+                                                      : GetAnimatedSkinPicture(XLumResGroup, name);
+        if (picture.Image.isNull() != (picture.Frames == 0)) __builtin_trap();
+        if (!picture.Sharp.isNull() && picture.Sharp.size() != picture.Image.size() * 2) __builtin_trap();
+    }
+    CloseSkin();
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
@@ -26,5 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const XRes::TEntry* original = file.Find(e.Type, e.Name);
         if (!original || original->Frames != e.Frames || file.Data(*original) != again.Data(e)) __builtin_trap();
     }
+    ReadAsSkin(bytes, file);
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "imaging/animatedimage.h"
+#include "shell/pictures.h"
 #include "shell/skin.h"
 #include <QMouseEvent>
 #include <QPainter>
@@ -40,8 +41,9 @@ void THvImageControl::SetAutoSize(bool autoSize) {
     UpdateFrameSize();
 }
 
-void THvImageControl::SetGlyph(const QImage& glyph) {
+void THvImageControl::SetGlyph(const QImage& glyph, const QImage& sharp) {
     FGlyph = glyph;
+    FSharpGlyph = TwinOf(glyph, sharp);
     if (!FGlyph.isNull()) {
         // The bitmap's own transparent colour: its lower-left pixel.
         FTransparentColor = QColor(QColor(FGlyph.pixel(0, FGlyph.height() - 1)).rgb());
@@ -151,14 +153,17 @@ const QImage& THvImageControl::Keyed(const QImage& source) const {
     return *FKeyed.insert(key, keyed.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
-QImage THvImageControl::CurrentFrame() const {
+QImage THvImageControl::CurrentFrame(bool sharp) const {
     const QImage* source = nullptr;
+    const QImage* twin = nullptr;
     int frame = 0;
-    ChooseSource(source, frame);
+    ChooseSource(source, twin, frame);
     if (!source || source->isNull() || FFrameWidth < 1 || FFrameHeight < 1) return {};
     const QRect r = FOrientation == goHorizontal ? QRect(FFrameWidth * frame, 0, FFrameWidth, FFrameHeight)
                                                  : QRect(0, FFrameHeight * frame, FFrameWidth, FFrameHeight);
-    return Keyed(*source).copy(r);
+    if (!sharp) return Keyed(*source).copy(r);
+    if (!twin || twin->size() != source->size() * 2) return {};
+    return Keyed(*twin).copy(QRect(r.topLeft() * 2, r.size() * 2));
 }
 
 void THvImageControl::paintEvent(QPaintEvent*) {
@@ -168,13 +173,14 @@ void THvImageControl::paintEvent(QPaintEvent*) {
     if (FOpaque || !parentWidget()) painter.fillRect(rect(), FColor);
     const QImage frame = CurrentFrame();
     if (frame.isNull()) return;
+    const QImage sharp = PaintRatio(painter) > 1.0 ? CurrentFrame(true) : QImage();
     if (FStretch) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(rect(), frame);
+        painter.drawImage(rect(), sharp.isNull() ? frame : sharp);
     } else if (FCenter) {
-        painter.drawImage(QPoint((width() - FFrameWidth) / 2, (height() - FFrameHeight) / 2), frame);
+        DrawDensityImage(painter, QPointF((width() - FFrameWidth) / 2, (height() - FFrameHeight) / 2), frame, sharp);
     } else {
-        painter.drawImage(QPoint(0, 0), frame);
+        DrawDensityImage(painter, QPointF(0, 0), frame, sharp);
     }
 }
 
@@ -208,13 +214,15 @@ void THvImageControl::mouseReleaseEvent(QMouseEvent* event) {
 
 THvAnimatedImage::THvAnimatedImage(QWidget* parent) : THvImageControl(parent) {}
 
-void THvAnimatedImage::SetInactiveGlyph(const QImage& glyph) {
+void THvAnimatedImage::SetInactiveGlyph(const QImage& glyph, const QImage& sharp) {
     FInactiveGlyph = glyph;
+    FSharpInactive = TwinOf(glyph, sharp);
     PicturesChanged();
 }
 
-void THvAnimatedImage::SetDisabledGlyph(const QImage& glyph) {
+void THvAnimatedImage::SetDisabledGlyph(const QImage& glyph, const QImage& sharp) {
     FDisabledGlyph = glyph;
+    FSharpDisabled = TwinOf(glyph, sharp);
     PicturesChanged();
 }
 
@@ -236,15 +244,18 @@ void THvAnimatedImage::changeEvent(QEvent* event) {
     THvImageControl::changeEvent(event);
 }
 
-void THvAnimatedImage::ChooseSource(const QImage*& source, int& frame) const {
+void THvAnimatedImage::ChooseSource(const QImage*& source, const QImage*& sharp, int& frame) const {
     frame = 0;
     if (!FEnabled && !FDisabledGlyph.isNull()) {
         source = &FDisabledGlyph;
+        sharp = &FSharpDisabled;
     } else if (Active() || FInactiveGlyph.isNull()) {
         source = &Glyph();
+        sharp = &SharpGlyph();
         frame = GlyphNum();
     } else {
         source = &FInactiveGlyph;
+        sharp = &FSharpInactive;
     }
 }
 
@@ -257,8 +268,9 @@ void TAnimatedImage::SetInactiveGlyph(int frame) {
     update();
 }
 
-void TAnimatedImage::ChooseSource(const QImage*& source, int& frame) const {
+void TAnimatedImage::ChooseSource(const QImage*& source, const QImage*& sharp, int& frame) const {
     source = &Glyph();
+    sharp = &SharpGlyph();
     frame = !Active() && FInactiveGlyph >= 0 && FInactiveGlyph < NumGlyphs() ? FInactiveGlyph : GlyphNum();
 }
 
@@ -266,12 +278,16 @@ void TAnimatedImage::ChooseSource(const QImage*& source, int& frame) const {
 
 void SkinAnimatedButton(THvAnimatedImage& button, const QString& animated, const QString& inactive,
                         const QString& disabled) {
-    int frames = 0;
-    const QImage strip = GetAnimatedSkinImage(QString::fromLatin1(XLumResGroup), animated, frames);
-    button.SetGlyph(strip);
-    button.SetNumGlyphs(std::max(1, frames));
-    button.SetInactiveGlyph(GetSkinImage(QString::fromLatin1(XLumResGroup), inactive));
-    if (!disabled.isEmpty()) button.SetDisabledGlyph(GetSkinImage(QString::fromLatin1(XLumResGroup), disabled));
+    const QString group = QString::fromLatin1(XLumResGroup);
+    const TSkinPicture strip = GetAnimatedSkinPicture(group, animated);
+    button.SetGlyph(strip.Image, strip.Sharp);
+    button.SetNumGlyphs(std::max(1, strip.Frames));
+    const TSkinPicture rest = GetSkinPicture(group, inactive);
+    button.SetInactiveGlyph(rest.Image, rest.Sharp);
+    if (!disabled.isEmpty()) {
+        const TSkinPicture off = GetSkinPicture(group, disabled);
+        button.SetDisabledGlyph(off.Image, off.Sharp);
+    }
     button.SetActive(false);
     button.SetEnabled(true);
 }

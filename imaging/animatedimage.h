@@ -40,8 +40,11 @@ public:
     void SetAutoSize(bool autoSize);
     const QImage& Glyph() const { return FGlyph; }
     // Takes the transparent colour from the lower-left pixel, counts square
-    // frames, resets GlyphNum and sizes the control.
-    void SetGlyph(const QImage& glyph);
+    // frames, resets GlyphNum and sizes the control. Sharp, the same strip at
+    // twice the size (a skin's twin), is shown on screens of a device pixel
+    // ratio above 1; without it the frames are scaled smoothly there.
+    void SetGlyph(const QImage& glyph, const QImage& sharp = QImage());
+    const QImage& SharpGlyph() const { return FSharpGlyph; }
     TGlyphOrientation Orientation() const { return FOrientation; }
     void SetOrientation(TGlyphOrientation orientation);
     int NumGlyphs() const { return FNumGlyphs; }
@@ -68,8 +71,9 @@ public:
 
     int FrameWidth() const { return FFrameWidth; }
     int FrameHeight() const { return FFrameHeight; }
-    // The frame the control shows now, as painted (transparent pixels keyed out).
-    QImage CurrentFrame() const;
+    // The frame the control shows now, as painted (transparent pixels keyed
+    // out); with Sharp, from the twin of twice the size (null when none).
+    QImage CurrentFrame(bool sharp = false) const;
 
 signals:
     void OnFrameChanged();
@@ -81,8 +85,9 @@ signals:
     void OnMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
 
 protected:
-    // The picture to draw from and its frame; Source null for nothing.
-    virtual void ChooseSource(const QImage*& source, int& frame) const = 0;
+    // The picture to draw from, its twin of twice the size (null or an
+    // empty picture for none) and its frame; Source null for nothing.
+    virtual void ChooseSource(const QImage*& source, const QImage*& sharp, int& frame) const = 0;
     // Raised on every change of a glyph or the transparent colour.
     void PicturesChanged();
     void paintEvent(QPaintEvent* event) override;
@@ -97,6 +102,7 @@ private:
     const QImage& Keyed(const QImage& source) const;
 
     QImage FGlyph;
+    QImage FSharpGlyph;
     TGlyphOrientation FOrientation = goHorizontal;
     bool FActive = false;
     bool FAutoSize = true;
@@ -128,20 +134,20 @@ public:
     explicit THvAnimatedImage(QWidget* parent = nullptr);
 
     const QImage& InactiveGlyph() const { return FInactiveGlyph; }
-    void SetInactiveGlyph(const QImage& glyph);
+    void SetInactiveGlyph(const QImage& glyph, const QImage& sharp = QImage());
     const QImage& DisabledGlyph() const { return FDisabledGlyph; }
-    void SetDisabledGlyph(const QImage& glyph);
+    void SetDisabledGlyph(const QImage& glyph, const QImage& sharp = QImage());
     bool Enabled() const { return FEnabled; }
     // Disabling stops the animation.
     void SetEnabled(bool enabled);
 
 protected:
-    void ChooseSource(const QImage*& source, int& frame) const override;
+    void ChooseSource(const QImage*& source, const QImage*& sharp, int& frame) const override;
     void changeEvent(QEvent* event) override;
 
 private:
-    QImage FInactiveGlyph;
-    QImage FDisabledGlyph;
+    QImage FInactiveGlyph, FSharpInactive;
+    QImage FDisabledGlyph, FSharpDisabled;
     bool FEnabled = true;
 };
 
@@ -158,7 +164,7 @@ public:
     void SetInactiveGlyph(int frame);
 
 protected:
-    void ChooseSource(const QImage*& source, int& frame) const override;
+    void ChooseSource(const QImage*& source, const QImage*& sharp, int& frame) const override;
 
 private:
     int FInactiveGlyph = -1;

@@ -1,4 +1,5 @@
 #include "imaging/bitmapgraphic.h"
+#include "shell/pictures.h"
 #include "imaging/screen.h"
 #include <QPainter>
 
@@ -50,9 +51,11 @@ void TIEBitmapGraphic::Draw(QPainter& canvas, const QRect& rect, TQuality qualit
     if (!FBitmap || !FBitmap->GetHandle()) return;
     if (!ScreenPaletteMode()) {
         // The painter keeps its own clip; only the visible part is scaled.
+        const QImage& image = PaintImage();
+        if (DrawPixelForPixel(canvas, QRectF(rect), image, QRectF(image.rect()))) return;
         canvas.save();
         canvas.setRenderHint(QPainter::SmoothPixmapTransform, quality == TQuality::Smooth);
-        canvas.drawImage(rect, PaintImage());
+        canvas.drawImage(rect, image);
         canvas.restore();
         return;
     }

@@ -224,6 +224,20 @@ void TiffComments(const TByteSource& source, qint64 base, qint64 limit, QList<QB
     }
 }
 
+// The Orientation entry (0x0112) of IFD0; 1 when it is missing or holds
+// anything but one of the eight values the tag defines.
+int TiffOrientation(const TByteSource& source, qint64 base, qint64 limit) {
+    TTiffReader reader(source, base, limit);
+    uint32_t first = 0;
+    QList<TTiffEntry> entries;
+    if (!reader.Start(first) || !reader.ReadIfd(first, entries)) return 1;
+    for (const TTiffEntry& e : entries) {
+        uint32_t value = 0;
+        if (e.Tag == 0x0112 && e.Type == 3 && reader.Number(e, value)) return value >= 1 && value <= 8 ? int(value) : 1;
+    }
+    return 1;
+}
+
 void JpegComments(const TByteSource& source, QList<QByteArray>& texts) {
     const qint64 size = source.Size();
     qint64 position = 2;
@@ -516,6 +530,12 @@ int CheckComplete(const TByteSource& source, int format, bool& partial) {
     if (source.Size() < offset + stride) return ERROR_CORRUPT_FILE;
     partial = true;
     return SUCCESS;
+}
+
+int ExifOrientation(const uint8_t* segment, qint64 length) {
+    if (!segment || length < 14 || std::memcmp(segment, "Exif\0\0", 6) != 0) return 1;
+    const TMemorySource source(segment, length);
+    return TiffOrientation(source, 6, length - 6);
 }
 
 int ReadComments(const TByteSource& source, int format, QList<QByteArray>& texts) {

@@ -126,6 +126,12 @@ struct FILEINFO {
     int XResolution = 0, YResolution = 0;
     int SizeDisk = 0, SizeMem = 0;
     char Compression[21] = {};  // e.g. "JPEG", "NONE", "LZW", "RLE"
+    // A JPEG's EXIF orientation, 1..8 (1 also when it has none). Width and
+    // Height are the upright picture's, as a load delivers it.
+    int Orientation = 1;
+    // A JPEG that carries a colour profile other than sRGB, which a load
+    // converts to sRGB.
+    bool ForeignProfile = false;
 };
 using pFILEINFO = FILEINFO*;
 
@@ -155,7 +161,11 @@ void L_ReleaseSparePictureMemory();
 // SUCCESS, and L_LoadWarning says what was wrong. JPEG goes to libjpeg-turbo, TARGA to our own
 // decoder, BMP/PNG/GIF/TIFF to Qt; PCX, Photo CD, FlashPix, PSD, WMF, EPS and
 // Sun raster are identified but give ERROR_FORMAT_NOT_DECODABLE. The next load's size choice comes from
-// L_SetLoadScale / L_SetDimension / L_SetPCDResolution.
+// L_SetLoadScale / L_SetDimension / L_SetPCDResolution. Every load delivers
+// the picture as it is meant to be seen: a JPEG upright by its EXIF
+// orientation, and a picture with a colour profile other than sRGB (JPEG's
+// APP2, PNG's iCCP, TIFF's) converted to sRGB. A row callback may see a
+// JPEG's rows as decoded, before that.
 constexpr int LOADFILE_ALLOCATE = 1;
 constexpr int LOADFILE_STORE = 8;
 // Called as rows are decoded: Buffer holds Lines rows of the bitmap's row

@@ -92,6 +92,7 @@ int LoadFromData(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, int bit
     const int decoded = format == FILE_TGA ? ilib::TgaDecode(data, size, image)
                                            : ilib::QtDecode(data, size, format, image, partial);
     if (decoded != SUCCESS) return decoded;
+    if (!ilib::ConvertSpaceToSrgb(image)) return ERROR_NO_MEMORY;
     BITMAPHANDLE result;
     const int ownBits = partial ? 24 : info.BitsPerPixel;
     const int adopted = ilib::AdoptImage(result, std::move(image), bitsPerPixel, ownBits);

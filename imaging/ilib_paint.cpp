@@ -2,6 +2,7 @@
 // palettes a palette screen needs.
 #include "imaging/ilib.h"
 #include "imaging/ilibint.h"
+#include "shell/pictures.h"
 #include <QPainter>
 #include <atomic>
 
@@ -55,7 +56,8 @@ int PaintImage(QPainter& painter, const BITMAPHANDLE* bitmap, const QRect& desti
         painter.restore();
         return SUCCESS;
     }
-    painter.drawImage(destination, image);
+    if (!DrawPixelForPixel(painter, QRectF(destination), image, QRectF(image.rect())))
+        painter.drawImage(destination, image);
     if (effect == EFFECT_DIM) painter.fillRect(destination, QColor(0, 0, 0, 128));
     if (effect == EFFECT_LIGHTEN) painter.fillRect(destination, QColor(255, 255, 255, 96));
     painter.restore();

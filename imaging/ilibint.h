@@ -86,6 +86,10 @@ int ReadComments(const TByteSource& source, int format, QList<QByteArray>& texts
 // size follows from the header: uncompressed BMP).
 int CheckComplete(const TByteSource& source, int format, bool& partial);
 constexpr int CommentSlots = 72;
+// The EXIF orientation (1..8) in the data of an APP1 segment (after its
+// length); 1 when the segment is no Exif segment or has no valid tag.
+int ExifOrientation(const uint8_t* segment, qint64 length);
+
 
 // ---- JPEG (jpegcodec.cpp) ----
 struct TJpegLoad {
@@ -165,6 +169,17 @@ constexpr QRgb MissingPixelColour = 0xFF808080;
 // What a decoder that could read only part of a picture reports.
 inline const char* const PartialPictureWarning =
     "The image data is damaged or cut short; the part that could be read is shown";
+
+// ---- colour profiles (colourprofile.cpp) ----
+// Image's pixels, in the colour space of the ICC Profile, converted to sRGB
+// in place. An empty profile, an sRGB one and one Qt cannot read (look-up
+// tables, CMYK, damaged bytes) leave the picture as it is. False only when
+// memory ran out.
+bool ConvertProfileToSrgb(QImage& image, const QByteArray& profile);
+// Whether a decode converts the pictures of Profile.
+bool IsForeignProfile(const QByteArray& profile);
+// The same for the colour space a Qt reader gave Image.
+bool ConvertSpaceToSrgb(QImage& image);
 
 // ---- pixel memory (picturememory.cpp) ----
 // A new picture of the size and format, uninitialised. A large one may reuse

@@ -29,6 +29,8 @@ struct TImageTypeDescriptor {
 constexpr int ImageTypeCount = 34;
 // Row 6 (PNG) is what a picture without a known source format is saved as.
 constexpr int PngFormatIndex = 6;
+// Row 3, "JPEG High Quality": copies of photos are written with it.
+constexpr int JpegHighQualityIndex = 3;
 const std::array<TImageTypeDescriptor, ImageTypeCount>& ImageTypeTable();
 
 // Row of the table for a format code (512 -> 9, 513 -> 10, unknown -> 33).

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 #include <jpeglib.h>
@@ -84,6 +85,9 @@ void OnEmitMessage(j_common_ptr cinfo, int level) {
     // and repeating a refinement scan is the costly way of wasting the
     // decoder's time (each copy walks every coefficient of every block).
     if (code == JWRN_BOGUS_PROGRESSION) Fail(cinfo, ERROR_CORRUPT_FILE);
+    // A profile whose segments do not add up is not used; the picture
+    // itself is whole, so no warning goes with it.
+    if (code == JWRN_BOGUS_ICC) return;
     if (code == JWRN_JPEG_EOF) {
         const auto* decoder = reinterpret_cast<j_decompress_ptr>(cinfo);
         const bool nothingDecoded =
@@ -261,6 +265,59 @@ void SinkTerm(j_compress_ptr cinfo) {
 
 int Percent(qint64 done, qint64 total) { return total > 0 ? int(done * 100 / total) : 100; }
 
+// Asks libjpeg to keep the segments a picture's look depends on: APP1 (the
+// EXIF orientation) and APP2 (the ICC profile). Photos without them cost
+// nothing more.
+void KeepLookMarkers(j_decompress_ptr cinfo) {
+    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF);
+}
+
+// The EXIF orientation of the first Exif APP1 segment read; 1 for none.
+int OrientationOf(j_decompress_ptr cinfo) {
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
+            return ExifOrientation(m->data, qint64(m->data_length));
+    }
+    return 1;
+}
+
+// The ICC profile of the APP2 segments read; empty for none, and for
+// segments that do not add up to one (libjpeg warns, and we show the
+// picture as its numbers say).
+QByteArray ProfileOf(j_decompress_ptr cinfo) {
+    JOCTET* data = nullptr;
+    unsigned int length = 0;
+    if (!jpeg_read_icc_profile(cinfo, &data, &length) || !data) return {};
+    QByteArray profile(reinterpret_cast<const char*>(data), qsizetype(length));
+    std::free(data);
+    return profile;
+}
+
+// The decoded picture as it is meant to be seen: in sRGB, then upright.
+// The quarter turns keep the source size and the resolution in step.
+int Present(BITMAPHANDLE& bitmap, int orientation, const QByteArray& profile) {
+    if (!ConvertProfileToSrgb(bitmap.Image, profile)) return ERROR_NO_MEMORY;
+    int result = SUCCESS;
+    switch (orientation) {
+    case 2: result = L_ReverseBitmap(&bitmap); break;
+    case 3: result = L_RotateBitmap(&bitmap, 180, 0); break;
+    case 4: result = L_FlipBitmap(&bitmap); break;
+    case 5:
+        result = L_FlipBitmap(&bitmap);
+        if (result == SUCCESS) result = L_RotateBitmap(&bitmap, 90, 0);
+        break;
+    case 6: result = L_RotateBitmap(&bitmap, 90, 0); break;
+    case 7:
+        result = L_ReverseBitmap(&bitmap);
+        if (result == SUCCESS) result = L_RotateBitmap(&bitmap, 90, 0);
+        break;
+    case 8: result = L_RotateBitmap(&bitmap, 270, 0); break;
+    default: break;
+    }
+    return result;
+}
+
 }  // namespace
 
 int JpegInfo(const TByteSource& source, FILEINFO& info) {
@@ -285,14 +342,19 @@ int JpegInfo(const TByteSource& source, FILEINFO& info) {
         reader->Pub.term_source = SourceTerm;
         decoder.Info.src = &reader->Pub;
     }
+    KeepLookMarkers(&decoder.Info);
     jpeg_read_header(&decoder.Info, TRUE);
     const auto& cinfo = decoder.Info;
     info = FILEINFO();
     info.Format = FILE_JFIF;
-    info.Width = int(cinfo.image_width);
-    info.Height = int(cinfo.image_height);
+    info.Orientation = OrientationOf(&decoder.Info);
+    info.ForeignProfile = IsForeignProfile(ProfileOf(&decoder.Info));
+    const bool across = info.Orientation >= 5;  // stored a quarter turn off
+    info.Width = int(across ? cinfo.image_height : cinfo.image_width);
+    info.Height = int(across ? cinfo.image_width : cinfo.image_height);
     info.BitsPerPixel = cinfo.num_components == 1 ? 8 : 24;
     DensityToDpi(cinfo, info.XResolution, info.YResolution);
+    if (across) std::swap(info.XResolution, info.YResolution);
     info.SizeDisk = int(std::min<qint64>(source.Size(), INT32_MAX));
     const qint64 line = ((qint64(info.Width) * (info.BitsPerPixel / 8)) + 3) / 4 * 4;
     info.SizeMem = int(std::min<qint64>(line * info.Height, INT32_MAX));
@@ -308,6 +370,8 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     TJpegProgress progress;
     QImage image;
     std::vector<uint8_t> scratch;
+    QByteArray profile;
+    int orientation = 1;
     InstallErrorManager(error);
     decoder.Info.err = &error.Pub;
     progress.Pub.progress_monitor = OnProgress;
@@ -321,8 +385,10 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     cinfo.mem->max_memory_to_use = JpegMemoryBound;
     cinfo.progress = &progress.Pub;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    KeepLookMarkers(&cinfo);
     jpeg_read_header(&cinfo, TRUE);
     if (TooLarge(cinfo.image_width, cinfo.image_height)) return ERROR_IMAGE_TOO_LARGE;
+    orientation = OrientationOf(&cinfo);
     // Sequential Huffman data needs at least two bits per block (a DC and an
     // end-of-block code): a file far shorter than that could not fill even a
     // sliver of the picture it claims, and is refused before the picture is
@@ -336,6 +402,8 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
 
     const bool greyFile = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmykFile = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    // A CMYK profile does not describe the RGB we make of it.
+    if (!cmykFile) profile = ProfileOf(&cinfo);
     // Decoded straight into the picture rows when the asked depth is one the
     // decoder gives; other depths are converted once the picture is complete.
     const int wanted = load.BitsPerPixel;
@@ -457,20 +525,22 @@ int JpegDecode(const uint8_t* data, qint64 size, BITMAPHANDLE& bitmap, const TJp
     if (callRows) {
         bitmap.XResolution = xDpi;
         bitmap.YResolution = yDpi;
-        return SUCCESS;
+        return Present(bitmap, orientation, profile);
     }
     BITMAPHANDLE result;
     result.Image = std::move(image);
     result.BitsPerPixel = nativeBits;
+    result.XResolution = xDpi;
+    result.YResolution = yDpi;
+    result.SourceWidth = sourceCut.width();
+    result.SourceHeight = sourceCut.height();
+    const int presented = Present(result, orientation, profile);
+    if (presented != SUCCESS) return presented;
     if (!direct) {
         const int flags = wanted <= 8 ? CRF_FIXEDPALETTE : 0;
         const int converted = L_ColorResBitmap(&result, &result, wanted, flags);
         if (converted != SUCCESS) return converted;
     }
-    result.XResolution = xDpi;
-    result.YResolution = yDpi;
-    result.SourceWidth = sourceCut.width();
-    result.SourceHeight = sourceCut.height();
     if (load.Callback) {
         const int delivered = DeliverRows(result, load.Info, load.Callback, load.UserData);
         if (delivered != SUCCESS) return delivered;

@@ -571,6 +571,41 @@ bool SaveLeadToFile(BITMAPHANDLE* handle, int row, const QString& fileName, QStr
     }
 }
 
+// ---- copies handed to others ---------------------------------------------------------
+
+int JpegOrientation(const QString& path) {
+    FILEINFO info;
+    if (L_FileInfo(path, &info, 0) != SUCCESS) return 1;
+    return info.Orientation;
+}
+
+bool NeedsUprightCopy(const QString& path, int degrees) {
+    if (degrees % 360 != 0) return true;
+    FILEINFO info;
+    if (L_FileInfo(path, &info, 0) != SUCCESS) return false;
+    return info.Orientation != 1 || info.ForeignProfile;
+}
+
+bool SaveUprightCopy(const QString& source, const QString& target, int degrees, QString& errorText) {
+    TraceScope trace("SaveUprightCopy");
+    errorText.clear();
+    try {
+        // The load makes the picture upright and sRGB; the encoder writes
+        // neither an orientation tag nor a profile.
+        const std::unique_ptr<TIEBitmap> bitmap = TIEBitmap::CreateFromFile(source, ColorMode24Bits);
+        if (bitmap->IsEmpty()) {
+            errorText = LibraryErrorText(ERROR_USER_ABORT);
+            return false;
+        }
+        if (degrees % 360 != 0) bitmap->Rotate(degrees);
+        bitmap->SaveToFile(target, JpegHighQualityIndex);
+        return true;
+    } catch (const EError& e) {
+        errorText = e.Message();
+        return false;
+    }
+}
+
 // ---- TIEBitmap file operations -----------------------------------------------------
 
 void TIEBitmap::LoadFromFile(const QString& fileName, TColorMode colorMode) {

@@ -190,6 +190,28 @@ int SaveRowCallback(pBITMAPHANDLE bitmap, uint8_t* buffer, int row, int lines, v
 bool SaveLeadToFile(BITMAPHANDLE* handle, int row, const QString& fileName, QString& errorText);
 bool SaveLeadToStream(BITMAPHANDLE* handle, int row, QIODevice& stream, QString& errorText);
 
+// ---- copies handed to others (upload, e-mail) -----------------------------------
+// A photo file as it lies on the disc may show sideways or washed out in
+// another program than ours (the orientation tag and the colour profile are
+// honoured by some and not by others). A copy that leaves the program is
+// therefore written upright and in sRGB whenever the file needs it.
+//
+// The EXIF orientation of the JPEG at Path, 1 to 8: 1 for an upright photo,
+// for one without the tag, for any other file and for one that cannot be
+// read; 2 to 8 for a photo a load turns or mirrors upright. Reads the
+// file's header only.
+int JpegOrientation(const QString& path);
+// True when the photo at Path cannot be handed on byte for byte: it carries
+// an orientation tag other than 1 or a colour profile other than sRGB, or
+// Degrees (the user's stored turn) is no multiple of 360.
+bool NeedsUprightCopy(const QString& path, int degrees);
+// Writes the photo at Source to Target as a JPEG of high quality as the
+// viewer shows it: upright by its orientation tag, in sRGB, then turned by
+// Degrees, with no orientation tag or profile left. Target lies in a folder
+// of the program's own (the run's private temporary folder). False, with the
+// reason in ErrorText, when the photo cannot be read or the copy written.
+bool SaveUprightCopy(const QString& source, const QString& target, int degrees, QString& errorText);
+
 // FileName with its extension replaced by Extension (".tmp"); appended when
 // the name has none.
 QString ChangeFileExt(const QString& fileName, const QString& extension);

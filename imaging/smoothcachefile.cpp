@@ -148,6 +148,24 @@ void TSmoothStyleKey::ApplyTo(TFont3DValues& values) const {
     values.Site = TSmoothFontSite(Site);
 }
 
+TSmoothFontRecord FontRecordAtRatio(const TSmoothFontRecord& font, qreal ratio) {
+    if (ratio <= 1.0) return font;
+    TSmoothFontRecord r = font;
+    r.PixelsPerInch = std::clamp(Nearest(font.PixelsPerInch * ratio), 1, int(MaxPixelsPerInch));
+    r.Height = -std::clamp(Nearest(font.PixelHeight() * ratio), 1, MaxSmoothFontPixels);
+    return r;
+}
+
+TFont3DValues StyleAtRatio(const TFont3DValues& style, qreal ratio) {
+    if (ratio <= 1.0) return style;
+    TFont3DValues s = style;
+    s.Altitude = style.Altitude * ratio;
+    s.BorderHeight = style.BorderHeight * ratio;
+    s.CharacterMargin = Nearest(style.CharacterMargin * ratio);
+    s.VerticalMargin = Nearest(style.VerticalMargin * ratio);
+    return s;
+}
+
 QByteArray CacheKeyText(const TSmoothFontRecord& font, const TSmoothStyleKey& style) {
     QByteArray key;
     key += QByteArray::number(int(font.Style));

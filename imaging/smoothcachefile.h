@@ -76,6 +76,13 @@ struct TSmoothStyleKey {
     bool operator==(const TSmoothStyleKey&) const = default;
 };
 
+// The set that draws a font and style on a screen of device pixel ratio
+// Ratio: the same lettering with Ratio times the pixels (height, pixels per
+// inch, depth, outline and margins scaled). Its identity, key number and
+// disk files differ from the 1x set's, so both live side by side.
+TSmoothFontRecord FontRecordAtRatio(const TSmoothFontRecord& font, qreal ratio);
+TFont3DValues StyleAtRatio(const TFont3DValues& style, qreal ratio);
+
 // The text the key number is hashed from, and the hash itself.
 QByteArray CacheKeyText(const TSmoothFontRecord& font, const TSmoothStyleKey& style);
 quint32 CacheKeyHash(const QByteArray& bytes);

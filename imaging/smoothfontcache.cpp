@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -362,9 +363,9 @@ QByteArray TSmoothFontCache::ComposedKey(const TSmoothCharacterSet& set, const T
     return key;
 }
 
-void TSmoothFontCache::KeepComposed(const QByteArray& key, TComposed entry) {
+bool TSmoothFontCache::KeepComposed(const QByteArray& key, TComposed& entry) {
     const qint64 bytes = entry.Image.sizeInBytes();
-    if (bytes > ComposedCacheSizeMax / 4) return;   // a huge caption is composed each time
+    if (bytes > ComposedCacheSizeMax / 4) return false;   // a huge caption is composed each time
     while (FComposedBytes + bytes > ComposedCacheSizeMax && !FComposed.isEmpty()) {
         auto oldest = FComposed.begin();
         for (auto it = FComposed.begin(); it != FComposed.end(); ++it) {
@@ -375,6 +376,7 @@ void TSmoothFontCache::KeepComposed(const QByteArray& key, TComposed entry) {
     }
     FComposedBytes += bytes;
     FComposed.insert(key, std::move(entry));
+    return true;
 }
 
 void TSmoothFontCache::ForgetComposed(quint64 set) {
@@ -389,19 +391,58 @@ void TSmoothFontCache::ForgetComposed(quint64 set) {
 }
 
 int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFontRecord& font,
-                                 const TFont3DValues& style, const QString& text, int acceleratorIndex) {
+                                 const TFont3DValues& style, const QString& text, int acceleratorIndex,
+                                 qreal ratio) {
+    if (ratio > 1.0) {
+        // The same caption from the set of the screen's ratio, each glyph
+        // where the 1x set puts it (its hinted widths differ a little from
+        // the sharp set's halves), so a caption is as wide as it measures.
+        TSmoothCharacterSet& one = SetFor(font, style);
+        const int overlap = one.Overlap();
+        if (text.isEmpty()) return overlap;
+        std::vector<int> positions;
+        const QList<uint> codes = text.toUcs4();
+        positions.reserve(size_t(codes.size()));
+        const int step = overlap + style.CharacterMargin;
+        qint64 x = 0;
+        for (qsizetype i = 0; i < codes.size(); ++i) {
+            positions.push_back(int(std::lround(double(x) * ratio)));
+            x += one.Glyph(char32_t(codes[i]), i == acceleratorIndex).Width + step;
+        }
+        const TSmoothFontRecord sharpFont = FontRecordAtRatio(font, ratio);
+        const TFont3DValues sharpStyle = StyleAtRatio(style, ratio);
+        if (TComposed* sharp = Composed(sharpFont, sharpStyle, text, acceleratorIndex, &positions)) {
+            // Kept marked with its ratio: the set is that ratio's alone.
+            sharp->Image.setDevicePixelRatio(ratio);
+            painter.drawImage(QPointF(at) + QPointF(sharp->Left / ratio, 0), sharp->Image);
+        }
+        return overlap;
+    }
+    if (const TComposed* composed = Composed(font, style, text, acceleratorIndex))
+        painter.drawImage(at + QPoint(composed->Left, 0), composed->Image);
+    return SetFor(font, style).Overlap();
+}
+
+TSmoothFontCache::TComposed* TSmoothFontCache::Composed(const TSmoothFontRecord& font,
+                                                        const TFont3DValues& style, const QString& text,
+                                                        int acceleratorIndex, const std::vector<int>* positions) {
     TSmoothCharacterSet& set = SetFor(font, style);
-    if (text.isEmpty()) return set.Overlap();
-    const QByteArray key = KeepComposedCaptions ? ComposedKey(set, style, text, acceleratorIndex) : QByteArray();
+    if (text.isEmpty()) return nullptr;
+    QByteArray key;
+    if (KeepComposedCaptions) {
+        key = ComposedKey(set, style, text, acceleratorIndex);
+        if (positions)
+            key.append(reinterpret_cast<const char*>(positions->data()), qsizetype(positions->size() * sizeof(int)));
+    }
     auto found = KeepComposedCaptions ? FComposed.find(key) : FComposed.end();
     if (found != FComposed.end()) {
         found->LastUse = ++FUseClock;
-        painter.drawImage(at + QPoint(found->Left, 0), found->Image);
-        return set.Overlap();
+        return &*found;
     }
 
     set.ForgetExtrasWhenFull();
     const QList<uint> codes = text.toUcs4();
+    if (positions && qsizetype(positions->size()) != codes.size()) return nullptr;
     FPlaced.clear();
     FPlaced.reserve(size_t(codes.size()));
     // Glyphs first, so that the overlap is known before the layout.
@@ -411,7 +452,9 @@ int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFont
     const int step = set.Overlap() + style.CharacterMargin;
     qint64 x = 0, left = 0, right = 0;
     int height = 0;
-    for (TPlacedGlyph& placed : FPlaced) {
+    for (size_t i = 0; i < FPlaced.size(); ++i) {
+        TPlacedGlyph& placed = FPlaced[i];
+        if (positions) x = (*positions)[i];
         left = std::min(left, x);
         right = std::max(right, x + placed.Glyph->Width);
         height = std::max(height, placed.Glyph->Height);
@@ -420,7 +463,7 @@ int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFont
     }
     // Nothing wider than a canvas could show is composed.
     const qint64 width = right - left;
-    if (width <= 0 || width > 32767 || height <= 0) return set.Overlap();
+    if (width <= 0 || width > 32767 || height <= 0) return nullptr;
     for (TPlacedGlyph& placed : FPlaced) placed.X -= int(left);
 
     const QImage& image = FComposer.Compose(FPlaced, int(width), height, style);
@@ -429,9 +472,9 @@ int TSmoothFontCache::DrawString(QPainter& painter, QPoint at, const TSmoothFont
     entry.Left = int(left);
     entry.LastUse = ++FUseClock;
     entry.Set = set.Serial();
-    painter.drawImage(at + QPoint(entry.Left, 0), entry.Image);
-    if (KeepComposedCaptions) KeepComposed(key, std::move(entry));
-    return set.Overlap();
+    if (KeepComposedCaptions && KeepComposed(key, entry)) return &FComposed[key];
+    FUncached = std::move(entry);
+    return &FUncached;
 }
 
 // ---- the process-wide cache ----------------------------------------------------------

@@ -138,11 +138,15 @@ public:
     // set's overlap. A caption composed once is kept, ready to draw, in a
     // small cache of its own (ComposedCacheSizeMax bytes), since labels
     // repaint the same texts again and again.
+    // On a screen of device pixel ratio Ratio above 1 the caption is drawn
+    // with the set for that ratio (FontRecordAtRatio) into the same logical
+    // place, so it is as sharp as the screen; layout and measuring stay with
+    // the 1x set.
     static constexpr qint64 ComposedCacheSizeMax = qint64(4) << 20;
     // Off: every caption is composed from the glyphs each time (benchmarks).
     bool KeepComposedCaptions = true;
     int DrawString(QPainter& painter, QPoint at, const TSmoothFontRecord& font, const TFont3DValues& style,
-                   const QString& text, int acceleratorIndex = -1);
+                   const QString& text, int acceleratorIndex = -1, qreal ratio = 1.0);
 
 private:
     int FreeSlotFor();
@@ -150,14 +154,20 @@ private:
     bool ReadSetFromDisk(TSmoothCharacterSet& set) const;
 
     struct TComposed {
-        QImage Image;      // premultiplied, exactly the caption's size
-        int Left = 0;      // x of the image relative to the caption's origin
+        QImage Image;      // premultiplied, exactly the caption's size (in the set's pixels)
+        int Left = 0;      // x of the image relative to the caption's origin, in the set's pixels
         quint64 LastUse = 0;
         quint64 Set = 0;
     };
     static QByteArray ComposedKey(const TSmoothCharacterSet& set, const TFont3DValues& style, const QString& text,
                                   int acceleratorIndex);
-    void KeepComposed(const QByteArray& key, TComposed entry);
+    // The caption composed (or found composed); null when there is nothing
+    // to draw. Valid until the next call. Positions, when given, hold each
+    // character's x in the set's pixels (the 1x layout scaled to the set).
+    TComposed* Composed(const TSmoothFontRecord& font, const TFont3DValues& style, const QString& text,
+                        int acceleratorIndex, const std::vector<int>* positions = nullptr);
+    // False (Entry left as it was) when the caption is too large to keep.
+    bool KeepComposed(const QByteArray& key, TComposed& entry);
     void ForgetComposed(quint64 set);
 
     std::array<std::unique_ptr<TSmoothCharacterSet>, SlotCount> FSlots;
@@ -167,6 +177,7 @@ private:
     TSmoothComposer FComposer;
     std::vector<TPlacedGlyph> FPlaced;
     QHash<QByteArray, TComposed> FComposed;
+    TComposed FUncached;   // the last caption composed but not kept
     qint64 FComposedBytes = 0;
     quint64 FUseClock = 0;
 };

@@ -3,6 +3,7 @@
 #include "imaging/font3d.h"
 #include "imaging/smoothcachefile.h"
 #include "imaging/smoothfontcache.h"
+#include "shell/pictures.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -175,6 +176,9 @@ void TSmoothLabel3D::paintEvent(QPaintEvent*) {
     FFont3D->SetOverlap(overlap);
     const int pitch = lineHeight + overlap + style.VerticalMargin;
     const int total = lineHeight + int(lines.size() - 1) * pitch;
+    // Laid out in logical pixels by the 1x glyphs; drawn with the glyphs of
+    // the screen's density.
+    const qreal ratio = PaintRatio(painter);
 
     int y = 0;
     if (FLayout == tlCenter) y = (height() - total) / 2;
@@ -188,7 +192,7 @@ void TSmoothLabel3D::paintEvent(QPaintEvent*) {
         int accelerator = -1;
         if (text.AcceleratorIndex >= line.Start && text.AcceleratorIndex < line.Start + line.Length)
             accelerator = CodePointIndex(s, text.AcceleratorIndex - line.Start);
-        cache.DrawString(painter, QPoint(x, y), font, style, s, accelerator);
+        cache.DrawString(painter, QPoint(x, y), font, style, s, accelerator, ratio);
         y += pitch;
     }
 }

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -69,7 +72,17 @@ void MaxShift(QImage& dst, const QImage& src, int dx, int dy, int level = 255) {
         uchar* d = dst.scanLine(y + dy) + x0 + dx;
         const int n = x1 - x0;
         if (level == 255) {
-            for (int x = 0; x < n; ++x) d[x] = std::max(d[x], s[x]);
+            int x = 0;
+#ifdef __SSE2__
+            // Sixteen pixels at a time: the sweep of a 2x glyph runs this
+            // over four times the pixels, twice as often.
+            for (; x + 16 <= n; x += 16) {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), _mm_max_epu8(a, b));
+            }
+#endif
+            for (; x < n; ++x) d[x] = std::max(d[x], s[x]);
         } else {
             for (int x = 0; x < n; ++x) d[x] = std::max(d[x], uchar(Div255(s[x] * level)));
         }
@@ -121,7 +134,9 @@ int OversamplingFactor(int xHeight) {
     return 16;
 }
 
-TGlyphCell GlyphCellFor(int xHeight, int advance, bool italic, const TFont3DValues& style) {
+int DensityOf(const TSmoothFontRecord& font) { return std::clamp(font.PixelsPerInch / 96, 1, 4); }
+
+TGlyphCell GlyphCellFor(int xHeight, int advance, bool italic, const TFont3DValues& style, int density) {
     const double a = std::abs(style.Altitude);
     const double b = std::abs(style.BorderHeight);
     const int shadowExtra = style.ShadowStyle == sfssDiffuse ? Nearest(0.05 * xHeight) : 0;
@@ -130,14 +145,17 @@ TGlyphCell GlyphCellFor(int xHeight, int advance, bool italic, const TFont3DValu
     c.Height = std::clamp(Nearest(xHeight + a + b + 2 + shadowExtra), 1, MaxGlyphSide);
     c.Width = std::clamp(Nearest(advance + a + b + 2 + shadowExtra + italicExtra), 1, MaxGlyphSide);
     c.Overlap = -Nearest(a + b + shadowExtra + italicExtra);
-    c.Factor = OversamplingFactor(xHeight);
+    // A set for a screen of a higher density samples as finely per logical
+    // pixel as its 1x set, not per device pixel: as smooth, at the 1x cost.
+    density = std::max(density, 1);
+    c.Factor = std::max(OversamplingFactor(xHeight / density) / density, 1);
     while (c.Factor > 1 && std::max(c.Width, c.Height) * c.Factor > MaxWorkSide) --c.Factor;
     return c;
 }
 
 TGlyphCell LineCellFor(const TSmoothFontRecord& font, const TFont3DValues& style) {
     const QFontMetrics fm(font.ToFont());
-    return GlyphCellFor(fm.height(), 0, font.Style & FontStyleItalic, style);
+    return GlyphCellFor(fm.height(), 0, font.Style & FontStyleItalic, style, DensityOf(font));
 }
 
 TSmoothGlyph RenderSmoothGlyph(const TSmoothFontRecord& font, const TFont3DValues& style, char32_t ch,
@@ -149,7 +167,7 @@ TSmoothGlyph RenderSmoothGlyph(const TSmoothFontRecord& font, const TFont3DValue
     const int xHeight = fm.height();
     const int advance = control ? 0 : std::max(0, fm.horizontalAdvance(text));
     const bool italic = font.Style & FontStyleItalic;
-    const TGlyphCell cell = GlyphCellFor(xHeight, advance, italic, style);
+    const TGlyphCell cell = GlyphCellFor(xHeight, advance, italic, style, DensityOf(font));
     overlap = cell.Overlap;
 
     TSmoothGlyph glyph;

@@ -26,8 +26,12 @@ struct TGlyphCell {
     int Factor = 1;       // oversampling actually used
 };
 // XHeight: height of "X" (the font's line height); Advance: width of the
-// character; Italic: the font slants.
-TGlyphCell GlyphCellFor(int xHeight, int advance, bool italic, const TFont3DValues& style);
+// character; Italic: the font slants; Density: the device pixels per
+// logical pixel the set is for (see DensityOf).
+TGlyphCell GlyphCellFor(int xHeight, int advance, bool italic, const TFont3DValues& style, int density = 1);
+// 2 for a set made for a screen of device pixel ratio 2 (FontRecordAtRatio
+// doubles its pixels per inch), 1 for the sets of ratio 1 and 1.5.
+int DensityOf(const TSmoothFontRecord& font);
 
 // Renders Ch (any code point) in the font and 3D style given. Overlap is set
 // to the set's overlap. Control characters give an empty cell.

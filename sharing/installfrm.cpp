@@ -9,6 +9,7 @@
 #include "shell/customize.h"
 #include "shell/messages.h"
 #include "shell/registry.h"
+#include "shell/pictures.h"
 #include "shell/skin.h"
 #include "shell/startup.h"
 #include "shell/strings.h"
@@ -95,7 +96,8 @@ TInstallFrm::TInstallFrm(QWidget* parent) : QDialog(parent) {
     BuildInstallForm(this, Form);
     FSavedStyle = QApplication::style()->name();
     QApplication::setStyle(new THintTimingStyle(QStyleFactory::create(FSavedStyle)));
-    Form.InstallBackgroundImage->setPixmap(QPixmap::fromImage(GetSkinImage(CustomGroup, QStringLiteral("0099"))));
+    const TSkinPicture background = GetSkinPicture(CustomGroup, QStringLiteral("0099"));
+    Form.InstallBackgroundImage->setPixmap(PixmapAtRatio(background.Image, background.Sharp, devicePixelRatioF()));
     for (int i = 0; i < 6; ++i) {
         Form.SizePanels[i]->setToolTip(ResString(HintTexts[i]));
         connect(Form.SizeBoxes[i], &QCheckBox::clicked, this, &TInstallFrm::UpdateInstallButton);

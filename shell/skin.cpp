@@ -8,6 +8,8 @@
 #include "shell/tracelog.h"
 #include "suite/xres/xres.h"
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QRegularExpression>
 #include <algorithm>
 #include <mutex>
@@ -55,23 +57,44 @@ void OpenGroup(const QString& group) {
     }
 }
 
-QImage Read(const QString& group, const char* type, const QString& name, int* frames) {
-    std::lock_guard<std::mutex> lock(SkinLock);
-    OpenGroup(group);
+// One resource of the current file, decoded; Frames receives its frame
+// count (0 when there is none). Caller holds SkinLock.
+QImage ReadOne(const QByteArray& type, const QByteArray& key, int& frames) {
     void* data = nullptr;
     int size = 0;
-    const QByteArray key = name.toLatin1();
-    const int result = frames ? GetAnimatedXResource(type, key.constData(), &data, &size, frames)
-                              : GetXResource(type, key.constData(), &data, &size);
+    frames = 0;
+    const bool animated = type.startsWith('A');
+    const int result = animated ? GetAnimatedXResource(type.constData(), key.constData(), &data, &size, &frames)
+                                : GetXResource(type.constData(), key.constData(), &data, &size);
     if (result < 1) {
-        if (frames) *frames = 0;
+        frames = 0;
         return {};
     }
+    if (!animated) frames = 1;
     const QByteArray bytes(static_cast<const char*>(data), size);
     FreeXResourceMemory(data);
     QImage image = DecodePicture(bytes);
-    if (image.isNull() && frames) *frames = 0;
+    if (image.isNull()) frames = 0;
     return image;
+}
+
+std::optional<bool> TwinsWanted;
+
+TSkinPicture Read(const QString& group, const char* type, const QString& name, bool withTwin) {
+    std::lock_guard<std::mutex> lock(SkinLock);
+    OpenGroup(group);
+    const QByteArray key = name.toLatin1();
+    TSkinPicture picture;
+    picture.Image = ReadOne(type, key, picture.Frames);
+    if (!withTwin || picture.Image.isNull()) return picture;
+    int frames = 0;
+    const QImage sharp = ReadOne(XRes::SharpType(type), key, frames);
+    if (sharp.isNull()) return picture;
+    picture.Sharp = frames == picture.Frames ? TwinOf(picture.Image, sharp) : QImage();
+    if (picture.Sharp.isNull())
+        TraceLog::WarningMsg(QStringLiteral("Skin picture %1/%2: its twin is not twice its size; the picture is scaled")
+                                 .arg(QLatin1String(type), name));
+    return picture;
 }
 
 // A branding file the customization file names, beside the program; else,
@@ -102,11 +125,30 @@ QString SkinFileName(const QString& group) {
     return {};
 }
 
-QImage GetSkinImage(const QString& group, const QString& name) { return Read(group, "JPEG", name, nullptr); }
+QImage GetSkinImage(const QString& group, const QString& name) { return Read(group, "JPEG", name, false).Image; }
 
 QImage GetAnimatedSkinImage(const QString& group, const QString& name, int& frames) {
-    return Read(group, "AJPG", name, &frames);
+    TSkinPicture picture = Read(group, "AJPG", name, false);
+    frames = picture.Frames;
+    return picture.Image;
 }
+
+TSkinPicture GetSkinPicture(const QString& group, const QString& name) {
+    return Read(group, "JPEG", name, SkinTwinsWanted());
+}
+
+TSkinPicture GetAnimatedSkinPicture(const QString& group, const QString& name) {
+    return Read(group, "AJPG", name, SkinTwinsWanted());
+}
+
+bool SkinTwinsWanted() {
+    if (TwinsWanted) return *TwinsWanted;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(), [](const QScreen* s) { return s->devicePixelRatio() > 1.0; });
+}
+
+void SetSkinTwinsWanted(std::optional<bool> wanted) { TwinsWanted = wanted; }
 
 void CloseSkin() {
     std::lock_guard<std::mutex> lock(SkinLock);

@@ -7,6 +7,7 @@
 // another group is asked for or CloseSkin. All calls belong to the main thread.
 #include <QImage>
 #include <QString>
+#include <optional>
 
 inline const char* const XLumResGroup = "XLumRes";  // the program's own toolbar skin
 inline const char* const CustomGroup = "Custom";    // pictures a disc may replace
@@ -17,6 +18,22 @@ QString LanguageExtension();
 // The file a group is read from: AppDir + group + "." + LanguageExtension()
 // when that exists, else AppDir + group + ".EN" when that exists, else empty.
 QString SkinFileName(const QString& group);
+
+// A skin picture with its twin of twice the size (see suite/xres/FORMAT.md).
+struct TSkinPicture {
+    QImage Image;   // the picture as the resource table sizes it; null when missing
+    QImage Sharp;   // twice Image's size; null when the skin has no usable twin
+    int Frames = 0; // frames of a strip; 1 for a still, 0 when missing
+};
+// A still with its twin. Raises as GetSkinImage. The twin is read only
+// when SkinTwinsWanted(): on screens of ratio 1 nothing more is decoded.
+TSkinPicture GetSkinPicture(const QString& group, const QString& name);
+// A strip with its twin, which must hold the same number of frames.
+TSkinPicture GetAnimatedSkinPicture(const QString& group, const QString& name);
+// True when a screen of a device pixel ratio above 1 is attached (or a test
+// said so with SetSkinTwinsWanted; std::nullopt asks the screens again).
+bool SkinTwinsWanted();
+void SetSkinTwinsWanted(std::optional<bool> wanted);
 
 // A still ("JPEG") of Group; null when the group's file holds no such
 // picture or it does not decode. Raises EError "Can't find file "<group>""

@@ -30,6 +30,9 @@ const char* const HelpText =
     "                     count is width / height (a strip that is not a whole\n"
     "                     number of squares counts as one frame)\n"
     "  AJPG/0091.12.jpg   an animation strip of 12 frames, whatever their shape\n"
+    "  JP2X/0001.jpg      the twin of JPEG 0001: the same picture at twice its\n"
+    "                     size, shown on screens of a device pixel ratio above 1\n"
+    "  AJ2X/0031.jpg      the twin of AJPG 0031, frames counted as for AJPG\n"
     "  FILE/0001.txt      any other file\n"
     "Types and names are four of A-Z, 0-9 and _. Pictures of the JPEG types must be\n"
     "JPEG files. The format is described in suite/xres/FORMAT.md.\n"
@@ -46,7 +49,14 @@ int Fail(const QString& text) {
     return ExitFailure;
 }
 
-bool IsJpegType(const QByteArray& type) { return type == "JPEG" || type == "AJPG"; }
+bool IsJpegType(const QByteArray& type) { return type == "JPEG" || type == "AJPG" || !XRes::BaseTypeOf(type).isEmpty(); }
+bool IsStripType(const QByteArray& type) { return type == "AJPG" || type == "AJ2X"; }
+
+QSize JpegSize(const QByteArray& data) {
+    QByteArray copy = data;
+    QBuffer buffer(&copy);
+    return QImageReader(&buffer, "jpeg").size();
+}
 
 // Frames of a strip: square frames side by side.
 int SquareFrames(QSize size) {
@@ -85,7 +95,7 @@ XRes::TResource ReadResource(const QString& path, const QByteArray& type, QStrin
             error = QStringLiteral("%1 is not a JPEG file").arg(path);
             return r;
         }
-        if (type == "AJPG") {
+        if (IsStripType(type)) {
             r.Frames = given > 0 ? given : SquareFrames(size);
             if (size.width() % r.Frames != 0) {
                 error = QStringLiteral("%1: a width of %2 can't hold %3 equal frames").arg(path).arg(size.width()).arg(r.Frames);
@@ -134,14 +144,28 @@ bool OpenContainer(const QString& file, XRes::TXResFile& container) {
     return false;
 }
 
+// What a twin of twice the size is to the program: the picture it doubles,
+// or why it is ignored (see FORMAT.md).
+QString TwinNote(const XRes::TXResFile& container, const XRes::TEntry& twin) {
+    const QByteArray base = XRes::BaseTypeOf(twin.Type);
+    if (base.isEmpty()) return {};
+    const QString of = QStringLiteral("%1 %2").arg(QString::fromLatin1(base), QString::fromLatin1(twin.Name));
+    const XRes::TEntry* one = container.Find(base, twin.Name);
+    if (!one) return QStringLiteral("  2x, ignored: no %1").arg(of);
+    const QSize size = JpegSize(container.Data(*one)), sharp = JpegSize(container.Data(twin));
+    if (!size.isValid() || sharp != size * 2 || one->Frames != twin.Frames)
+        return QStringLiteral("  2x, ignored: not twice %1").arg(of);
+    return QStringLiteral("  2x of %1").arg(of);
+}
+
 int List(const QString& file) {
     XRes::TXResFile container;
     if (!OpenContainer(file, container)) return ExitFailure;
     Print(stdout, QStringLiteral("TYPE NAME FRAMES   SIZE   OFFSET"));
     for (const XRes::TEntry& e : container.Entries())
-        Print(stdout, QStringLiteral("%1 %2 %3 %4 %5")
+        Print(stdout, QStringLiteral("%1 %2 %3 %4 %5%6")
                           .arg(QString::fromLatin1(e.Type), QString::fromLatin1(e.Name))
-                          .arg(e.Frames, 6).arg(e.Size, 6).arg(e.Offset, 8));
+                          .arg(e.Frames, 6).arg(e.Size, 6).arg(e.Offset, 8).arg(TwinNote(container, e)));
     return 0;
 }
 
@@ -167,12 +191,7 @@ int Unpack(const QString& file, const QString& folder) {
         if (!QDir().mkpath(typeFolder)) return Fail(QStringLiteral("cannot create %1").arg(typeFolder));
         const QByteArray data = container.Data(e);
         QString name = QString::fromLatin1(e.Name);
-        int implied = 1;
-        if (e.Type == "AJPG") {
-            QByteArray copy = data;
-            QBuffer buffer(&copy);
-            implied = SquareFrames(QImageReader(&buffer, "jpeg").size());
-        }
+        const int implied = IsStripType(e.Type) ? SquareFrames(JpegSize(data)) : 1;
         if (int(e.Frames) != implied) name += QStringLiteral(".%1").arg(e.Frames);
         name += IsJpegType(e.Type) ? QStringLiteral(".jpg") : QStringLiteral(".bin");
         if (!WriteOut(typeFolder + name, data)) return ExitFailure;

@@ -2,9 +2,11 @@
 #include "collection/roll.h"
 #include "shell/customize.h"
 #include "shell/messages.h"
+#include "shell/pictures.h"
 #include "shell/startup.h"
 #include "shell/strings.h"
 #include "shell/tracelog.h"
+#include "viewer/fullviewgeometry.h"
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -60,17 +62,34 @@ void TDisplayForm::resizeEvent(QResizeEvent* event) {
     FitCanvas();
 }
 
+QRect TDisplayForm::ToCanvas(const QRect& area) const {
+    const qreal ratio = FCanvasRatio;
+    return QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio).toAlignedRect();
+}
+
 void TDisplayForm::FitCanvas() {
-    if (FCanvas.size() == size()) return;
-    QImage canvas(size(), QImage::Format_RGB32);
+    // The canvas has a pixel for each of the screen's: photos and their
+    // transitions are painted in device pixels, once.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = ToCanvasSize(size(), ratio);
+    if (FCanvas.size() == pixels && FCanvasRatio == ratio) return;
+    QImage canvas(pixels, QImage::Format_RGB32);
     canvas.fill(Qt::black);
-    if (!FCanvas.isNull()) QPainter(&canvas).drawImage(0, 0, FCanvas);
+    if (!FCanvas.isNull()) {
+        QPainter painter(&canvas);
+        if (ratio == FCanvasRatio)
+            painter.drawImage(0, 0, FCanvas);
+        else
+            painter.drawImage(QRect(QPoint(0, 0), pixels), FCanvas);
+    }
     FCanvas = canvas;
+    FCanvasRatio = ratio;
 }
 
 void TDisplayForm::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(event->rect(), FCanvas, event->rect());
+    const QRectF area(event->rect()), pixels(ToCanvas(event->rect()));
+    if (!DrawPixelForPixel(painter, area, FCanvas, pixels)) painter.drawImage(area, FCanvas, pixels);
 }
 
 void TDisplayForm::showEvent(QShowEvent* event) {
@@ -112,20 +131,22 @@ void TDisplayForm::DelayTimerTimer() {
     ++NextIndex;
     if (QFileInfo(CurrentSlide->FullPath()).isFile()) {
         try {
-            TIEBitmap* bitmap = CurrentSlide->GetImage();
             const QRect area = rect();
-            const QRect slide = SlideRect(bitmap->GetSize(), area.size(), SlideStyle == 3, Random);
+            QRect slide;
+            std::unique_ptr<TIEBitmap> sharper = SharperSlide(*CurrentSlide, area.size(), slide);
+            TIEBitmap* bitmap = sharper ? sharper.get() : CurrentSlide->GetImage();
+            if (!sharper) slide = SlideRect(bitmap->GetSize(), area.size(), SlideStyle == 3, Random);
             const int effect = ChooseTransitionEffect([this](int bound) { return Random(bound); });
             if (SlideStyle != 3) {
                 // The previous photo goes: black from its top-left corner to the window's edges.
-                QPainter(&FCanvas).fillRect(QRect(PrevRect.topLeft(), area.bottomRight()), Qt::black);
+                QPainter(&FCanvas).fillRect(ToCanvas(QRect(PrevRect.topLeft(), area.bottomRight())), Qt::black);
                 update();
             }
             TTransitionHooks hooks;
             hooks.StopCheck = [this] { return StopCheck(); };
-            hooks.Present = [this](const QRect& changed) { repaint(changed); };
+            hooks.Present = [this](const QRect& changed) { repaint(FromCanvas(changed)); };
             hooks.Clock = Clock;
-            PaintTransition(FCanvas, slide, *bitmap, effect, hooks);
+            PaintTransition(FCanvas, ToCanvas(slide), *bitmap, effect, hooks);
             update(slide);
             PrevRect = slide;
         } catch (const EError& e) {
@@ -139,6 +160,34 @@ void TDisplayForm::DelayTimerTimer() {
     else
         QCoreApplication::processEvents();
     if (StopRequested && !Closing) Stop();
+}
+
+QRect TDisplayForm::FromCanvas(const QRect& pixels) const {
+    const qreal ratio = FCanvasRatio;
+    return QRectF(pixels.x() / ratio, pixels.y() / ratio, pixels.width() / ratio, pixels.height() / ratio)
+        .toAlignedRect();
+}
+
+std::unique_ptr<TIEBitmap> TDisplayForm::SharperSlide(TMedia& photo, QSize area, QRect& slide) {
+    const qreal ratio = FCanvasRatio;
+    const QStringList sharper = photo.SharperPaths();
+    if (ratio <= 1.0 || sharper.isEmpty()) return nullptr;
+    // Placed by the photo's own picture, as at ratio 1; read from the first
+    // size folder that gives the slide a pixel for each of its device pixels.
+    const bool across = photo.Rotation % 180 != 0;
+    QList<QSize> sizes;
+    for (const QString& path : QStringList{photo.FullPath()} + sharper) {
+        FILEINFO info;
+        const QSize size = L_FileInfo(path, &info, 0) == SUCCESS ? QSize(info.Width, info.Height) : QSize();
+        sizes << (across ? size.transposed() : size);
+    }
+    if (sizes.first().isEmpty()) return nullptr;
+    slide = SlideRect(sizes.first(), area, SlideStyle == 3, Random);
+    const int index = TFullViewGeometry::SharperSizeIndex(sizes, area, slide.size(), ratio);
+    if (index == 0) return nullptr;
+    auto bitmap = TIEBitmap::CreateFromFile(sharper[index - 1], ColorModeOwnDepth);
+    if (photo.Rotation % 360 != 0) bitmap->Rotate(photo.Rotation);
+    return bitmap;
 }
 
 bool TDisplayForm::MovedTooFar(QPoint cursor) const {

@@ -10,10 +10,13 @@
 #include <QDialog>
 #include <QImage>
 #include <QTimer>
+#include <cmath>
+#include <memory>
 #include <random>
 
 class TRoll;
 class TMedia;
+class TIEBitmap;
 
 // Set when the user stopped a show during a transition; cleared when a show starts.
 extern bool ShowStopped;
@@ -42,7 +45,7 @@ public:
     // Tests: a frame clock that does not wait, and a fixed random source.
     TFrameClock* Clock = nullptr;
     TSlideRandom Random;
-    // What the window shows.
+    // What the window shows, a pixel for each of the screen's device pixels.
     const QImage& Canvas() const { return FCanvas; }
     // One step of the show (the timer's handler).
     void DelayTimerTimer();
@@ -62,10 +65,21 @@ private:
     void Stop();
     bool MovedTooFar(QPoint cursor) const;
     void ShowCursor(bool shown);
-    // The canvas at the window's size, keeping what it shows.
+    // The canvas at the window's size in device pixels, keeping what it shows.
     void FitCanvas();
+    // A rectangle of the window in the canvas's pixels, and back (outward).
+    QRect ToCanvas(const QRect& area) const;
+    QRect FromCanvas(const QRect& pixels) const;
+    static QSize ToCanvasSize(QSize size, qreal ratio) {
+        return QSize(int(std::ceil(size.width() * ratio)), int(std::ceil(size.height() * ratio)));
+    }
+    // On a screen of a ratio above 1, the photo read from a larger size
+    // folder so the slide has a pixel for each device pixel, and Slide set;
+    // none when its own picture serves (always at ratio 1).
+    std::unique_ptr<TIEBitmap> SharperSlide(TMedia& photo, QSize area, QRect& slide);
 
     QImage FCanvas;
+    qreal FCanvasRatio = 1.0;
     std::mt19937 FGenerator;
     bool FShownOnce = false;
 };

@@ -2,6 +2,7 @@
 #include "collection/roll.h"
 #include "platform/rounding.h"
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -105,6 +106,20 @@ QSize TFullViewGeometry::KeyPanStep(QSize panel) {
 
 QRect TFullViewGeometry::Rotated(const QRect& view, QSize panel) {
     return CentreImage(view.size().transposed(), panel);
+}
+
+int TFullViewGeometry::SharperSizeIndex(const QList<QSize>& sizes, QSize panel, QSize view, qreal ratio) {
+    if (ratio <= 1.0 || sizes.isEmpty() || sizes.first().isEmpty()) return 0;
+    const QSize level = sizes.first();
+    const QSize shown = (view.isEmpty() ? FitSize(level, panel) : view).boundedTo(level);
+    const QSize need(int(std::ceil(shown.width() * ratio - 0.5)), int(std::ceil(shown.height() * ratio - 0.5)));
+    int last = 0;
+    for (int i = 0; i < sizes.size(); ++i) {
+        if (sizes[i].isEmpty()) continue;
+        last = i;
+        if (sizes[i].width() >= need.width() && sizes[i].height() >= need.height()) return i;
+    }
+    return last;
 }
 
 bool ZoomStep(TMedia& photo, int delta) { return photo.StepResolution(delta); }

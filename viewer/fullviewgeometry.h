@@ -5,6 +5,7 @@
 // the panel's centre), panning and turning. Rectangles are the view's bounds
 // in panel coordinates; "right" and "bottom" below mean left + width and
 // top + height. Rounding is half to even throughout.
+#include <QList>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -60,6 +61,17 @@ public:
 
     // After a quarter turn: the view's height and width swapped, centred.
     static QRect Rotated(const QRect& view, QSize panel);
+
+    // The picture read for a photo on a screen of device pixel ratio Ratio.
+    // Sizes are the photo's pictures in its size folders from the level it
+    // is shown at upward (as turned; an empty size for one that could not
+    // be read); the view is View (empty: the level's picture fitted into
+    // Panel). The view is placed by the level's picture (Sizes[0]), in the
+    // photo's own pixels as always; its device pixels, counted no larger
+    // than that picture times Ratio, are best served by the first picture
+    // that covers them. Its index, or the last readable one when none
+    // covers; 0 at ratio 1.
+    static int SharperSizeIndex(const QList<QSize>& sizes, QSize panel, QSize view, qreal ratio);
 };
 
 // One zoom step as the full view carries it out: the photo's state has been

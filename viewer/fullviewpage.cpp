@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QThread>
 #include <QWheelEvent>
+#include <cmath>
 
 TFullViewPage::TFullViewPage(TLumoraFrm& window) : W(window) {
     TMainForm& f = W.Form;
@@ -94,14 +95,29 @@ void TFullViewPage::ShowPhoto(int index) {
     f.FullViewPanel->setFocus();
 }
 
-void TFullViewPage::RequestLoad(bool showProgress, bool fullSize) {
+void TFullViewPage::RequestLoad(bool showProgress, bool fullSize, QSize view) {
     TMedia* photo = FPhoto;
     if (!photo || !FLoader) return;
     // A fitted picture is never larger than the panel, so a short side as
-    // long as the panel's shorter side covers it at any aspect.
+    // long as the panel's shorter side covers it at any aspect; counted in
+    // the screen's device pixels.
     const QSize panel = W.Form.FullViewPanel->size();
-    const int minShortSide = fullSize ? 0 : std::max(0, std::min(panel.width(), panel.height()));
-    FLoader->Load({photo->FullPath(), FIndex, showProgress, photo->Rotation, minShortSide});
+    const qreal ratio = Ratio();
+    const int minShortSide = fullSize ? 0 : std::max(0, int(std::lround(std::min(panel.width(), panel.height()) * ratio)));
+    TImageLoadRequest request{photo->FullPath(), FIndex, showProgress, photo->Rotation, minShortSide};
+    if (ratio > 1.0) {
+        request.Ratio = ratio;
+        request.Sharper = photo->SharperPaths();
+        request.Panel = panel;
+        request.View = view;
+    }
+    FLoader->Load(request);
+}
+
+qreal TFullViewPage::Ratio() const { return W.Form.FullViewPanel->devicePixelRatioF(); }
+
+QSize TFullViewPage::LevelSize() const {
+    return FLevelSize.isEmpty() ? W.Form.FullView->Picture().SourceSize() : FLevelSize;
 }
 
 bool TFullViewPage::PictureReduced() const {
@@ -112,8 +128,15 @@ bool TFullViewPage::PictureReduced() const {
 void TFullViewPage::LoadFullSizeIfStretched() {
     const TFullViewImage& view = *W.Form.FullView;
     if (!PictureReduced()) return;
-    if (view.width() <= view.Picture().Width() && view.height() <= view.Picture().Height()) return;
-    RequestLoad(false, true);
+    const qreal ratio = Ratio();
+    if (view.width() * ratio <= view.Picture().Width() && view.height() * ratio <= view.Picture().Height()) return;
+    RequestLoad(false, true, view.size());
+}
+
+void TFullViewPage::DensityChanged() {
+    if (!FPhoto || W.Form.FullView->Picture().Empty() || Ratio() == FLoadedRatio) return;
+    // The picture of the new density replaces the shown one where it is.
+    RequestLoad(false, Zoomed, Zoomed ? W.Form.FullView->size() : QSize());
 }
 
 void TFullViewPage::DeliverImage(TLoadedImage& image) {
@@ -150,6 +173,8 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
             }
         }
         f.FullView->Picture().SetBitmap(std::move(image.Bitmap));
+        FLevelSize = turn % 180 != 0 ? image.LevelSize.transposed() : image.LevelSize;
+        FLoadedRatio = Ratio();
     }
     if (FitPending) {
         FitPending = false;
@@ -168,8 +193,9 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
 void TFullViewPage::FitImage() {
     TMainForm& f = W.Form;
     Zoomed = false;
-    // Placed by the size in the file, also when the picture was read reduced.
-    const QSize image = f.FullView->Picture().SourceSize();
+    // Placed by the size in the file, also when the picture was read reduced
+    // or from a sharper size folder for a screen of a higher density.
+    const QSize image = LevelSize();
     const QRect placed = TFullViewGeometry::FitImage(image, f.FullViewPanel->size());
     if (FPhoto) FPhoto->DisplaySize = placed.size();
     f.FullView->setGeometry(placed);
@@ -217,7 +243,7 @@ void TFullViewPage::Zoom(int delta) {
     // The sharper copy loads in the background and replaces the stretched
     // picture when it arrives, in the bounds the animation leaves.
     // A picture read reduced is read at full size for any zoom.
-    if (plan.Reload || PictureReduced()) RequestLoad(false, true);
+    if (plan.Reload || PictureReduced()) RequestLoad(false, true, plan.To.size());
     // Every frame is painted before the next one starts, pixel by pixel so
     // that each keeps pace; the last is then drawn smoothly.
     LastZoomFrameMs.clear();
@@ -247,6 +273,7 @@ void TFullViewPage::Rotate(int degrees) {
         try {
             bitmap->Rotate(degrees);
             f.FullView->Picture().Changed();
+            FLevelSize.transpose();
         } catch (const EError& e) {
             TraceLog::WarningMsg(QStringLiteral("Photo not turned: ") + e.Message());
         }

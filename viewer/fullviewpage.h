@@ -45,6 +45,9 @@ public:
     bool Wheel(QWheelEvent* event);
     // The window was resized: fitted again, or only re-centred when zoomed.
     void PanelResized();
+    // The window moved to a screen of another device pixel ratio: the photo
+    // is read again for it and replaces the shown one where it is.
+    void DensityChanged();
     // The warning line under the picture, cut to the bar's width with the
     // whole text in its tooltip; empty hides it.
     void SetWarning(const QString& text);
@@ -73,7 +76,14 @@ private:
     void DeliverImage(TLoadedImage& image);
     // A photo newly shown may be read at a reduced scale that still covers
     // the panel; a zoom or a larger panel asks for the full size.
-    void RequestLoad(bool showProgress, bool fullSize);
+    // View: the view's size the load is for (empty: the photo fitted anew).
+    void RequestLoad(bool showProgress, bool fullSize, QSize view = QSize());
+    // The device pixel ratio of the panel's screen.
+    qreal Ratio() const;
+    // The size the view is placed by: the picture's size in its file, or,
+    // for a picture read from a sharper size folder, the size of the
+    // photo's picture at its level (turned as shown).
+    QSize LevelSize() const;
     bool PictureReduced() const;
     // The picture is read at full size when it is reduced and stretched
     // beyond its own pixels; it replaces the shown one without a re-fit.
@@ -92,4 +102,6 @@ private:
     QString FWarning;
     std::unique_ptr<TImageLoaderThread> FLoader;
     TWheelZoom FWheel;
+    QSize FLevelSize;          // see LevelSize; empty for a picture of its own file
+    qreal FLoadedRatio = 1.0;  // the ratio the shown picture was read for
 };

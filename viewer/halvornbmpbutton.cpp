@@ -1,4 +1,5 @@
 #include "viewer/halvornbmpbutton.h"
+#include "shell/pictures.h"
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -16,7 +17,7 @@ int TImageList::Add(const QImage& image) {
 
 void TImageList::Draw(QPainter& painter, int x, int y, int index) const {
     if (index < 0 || index >= FImages.size()) return;
-    painter.drawImage(QPoint(x, y), FImages[index]);
+    DrawDensityImage(painter, QPointF(x, y), FImages[index], QImage());
 }
 
 // ---- THalvornBmpButton ------------------------------------------------------------
@@ -28,34 +29,39 @@ THalvornBmpButton::THalvornBmpButton(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void THalvornBmpButton::SetPictureUp(const QImage& picture) {
-    FPictureUp = picture;
+void THalvornBmpButton::SetPicture(QImage& field, QImage& sharpField, const QImage& picture, const QImage& sharp) {
+    field = picture;
+    sharpField = TwinOf(picture, sharp);
     ApplyAutoSize();
     update();
 }
 
-void THalvornBmpButton::SetPictureDown(const QImage& picture) {
-    FPictureDown = picture;
-    ApplyAutoSize();
-    update();
+void THalvornBmpButton::SetPictureUp(const QImage& picture, const QImage& sharp) {
+    SetPicture(FPictureUp, FSharpUp, picture, sharp);
 }
 
-void THalvornBmpButton::SetPictureHighlight(const QImage& picture) {
-    FPictureHighlight = picture;
-    ApplyAutoSize();
-    update();
+void THalvornBmpButton::SetPictureDown(const QImage& picture, const QImage& sharp) {
+    SetPicture(FPictureDown, FSharpDown, picture, sharp);
 }
 
-void THalvornBmpButton::SetPictureDisabled(const QImage& picture) {
-    FPictureDisabled = picture;
-    ApplyAutoSize();
-    update();
+void THalvornBmpButton::SetPictureHighlight(const QImage& picture, const QImage& sharp) {
+    SetPicture(FPictureHighlight, FSharpHighlight, picture, sharp);
 }
 
-void THalvornBmpButton::SetPictureOverlay(const QImage& picture) {
-    FPictureOverlay = picture;
-    ApplyAutoSize();
-    update();
+void THalvornBmpButton::SetPictureDisabled(const QImage& picture, const QImage& sharp) {
+    SetPicture(FPictureDisabled, FSharpDisabled, picture, sharp);
+}
+
+void THalvornBmpButton::SetPictureOverlay(const QImage& picture, const QImage& sharp) {
+    SetPicture(FPictureOverlay, FSharpOverlay, picture, sharp);
+}
+
+const QImage& THalvornBmpButton::SharpOf(const QImage* picture) const {
+    if (picture == &FPictureDown) return FSharpDown;
+    if (picture == &FPictureHighlight) return FSharpHighlight;
+    if (picture == &FPictureDisabled) return FSharpDisabled;
+    if (picture == &FPictureOverlay) return FSharpOverlay;
+    return FSharpUp;
 }
 
 void THalvornBmpButton::SetPictures(TImageList* list) {
@@ -216,19 +222,22 @@ void THalvornBmpButton::DrawPictures(QPainter& painter) {
         p = &FPictureHighlight;
     if (!FEnabled && !FPictureDisabled.isNull()) p = &FPictureDisabled;
     if (p) {
+        // A picture with see-through parts (rounded corners) shows the
+        // button's colour there, not what the window last painted.
+        if (p->hasAlphaChannel()) painter.fillRect(rect(), FColor);
         if (!FDown && !(FState == bsDown && p == &FPictureUp)) {
             painter.fillRect(p->width(), 0, width() - p->width(), height(), FColor);
             painter.fillRect(0, p->height(), width(), height() - p->height(), FColor);
-            painter.drawImage(QPoint(0, 0), *p);
+            DrawDensityImage(painter, QPointF(0, 0), *p, SharpOf(p));
         } else {
             painter.fillRect(0, 0, FOffsetDown, height(), FColor);
             painter.fillRect(0, 0, width(), FOffsetDown, FColor);
-            painter.drawImage(QPoint(FOffsetDown, FOffsetDown), *p);
+            DrawDensityImage(painter, QPointF(FOffsetDown, FOffsetDown), *p, SharpOf(p));
         }
     }
     if (!FPictureOverlay.isNull()) {
         const int at = FState == bsUp ? 0 : FOffsetOverlay;
-        painter.drawImage(QPoint(at, at), FPictureOverlay);
+        DrawDensityImage(painter, QPointF(at, at), FPictureOverlay, FSharpOverlay);
     }
 }
 

@@ -74,16 +74,22 @@ public:
 
     explicit THalvornBmpButton(QWidget* parent = nullptr);
 
+    // Each picture may come with its twin of twice the size (a skin's), shown
+    // on screens of a device pixel ratio above 1; without one the picture is
+    // scaled smoothly there. Setting a picture alone (the form script's
+    // "ChangeImage") drops the old twin.
     const QImage& PictureUp() const { return FPictureUp; }
-    void SetPictureUp(const QImage& picture);
+    void SetPictureUp(const QImage& picture, const QImage& sharp = QImage());
     const QImage& PictureDown() const { return FPictureDown; }
-    void SetPictureDown(const QImage& picture);
+    void SetPictureDown(const QImage& picture, const QImage& sharp = QImage());
     const QImage& PictureHighlight() const { return FPictureHighlight; }
-    void SetPictureHighlight(const QImage& picture);
+    void SetPictureHighlight(const QImage& picture, const QImage& sharp = QImage());
     const QImage& PictureDisabled() const { return FPictureDisabled; }
-    void SetPictureDisabled(const QImage& picture);
+    void SetPictureDisabled(const QImage& picture, const QImage& sharp = QImage());
     const QImage& PictureOverlay() const { return FPictureOverlay; }
-    void SetPictureOverlay(const QImage& picture);
+    void SetPictureOverlay(const QImage& picture, const QImage& sharp = QImage());
+    // The twin kept for PictureUp; null when none.
+    const QImage& SharpPictureUp() const { return FSharpUp; }
     // Not owned: the list belongs to the window.
     TImageList* Pictures() const { return FPictures; }
     void SetPictures(TImageList* list);
@@ -161,7 +167,11 @@ private:
     void DrawListPictures(QPainter& painter);
     void DrawCaption(QPainter& painter);
 
+    void SetPicture(QImage& field, QImage& sharpField, const QImage& picture, const QImage& sharp);
+    const QImage& SharpOf(const QImage* picture) const;
+
     QImage FPictureUp, FPictureDown, FPictureHighlight, FPictureDisabled, FPictureOverlay;
+    QImage FSharpUp, FSharpDown, FSharpHighlight, FSharpDisabled, FSharpOverlay;
     TImageList* FPictures = nullptr;
     int FIndexUp = -1, FIndexDown = -1, FIndexDisabled = -1, FIndexHighlight = -1, FIndexOverlay = -1;
     bool FAutoSize = true;

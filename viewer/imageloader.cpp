@@ -2,6 +2,7 @@
 #include "collection/roll.h"
 #include "imaging/loading.h"
 #include "shell/tracelog.h"
+#include "viewer/fullviewgeometry.h"
 #include <QCoreApplication>
 #include <chrono>
 #include <new>
@@ -93,6 +94,33 @@ bool TImageLoaderThread::ReportProgress(int percent, bool shown) {
     return !FCancelled.load() && !Ending();
 }
 
+namespace {
+
+// The upright size of a file's picture from its header; empty when unreadable.
+QSize PictureSize(const QString& path) {
+    FILEINFO info;
+    if (L_FileInfo(path, &info, 0) != SUCCESS) return {};
+    return QSize(info.Width, info.Height);
+}
+
+} // namespace
+
+QString TImageLoaderThread::ReadFrom(const TImageLoadRequest& request, QSize& levelSize) {
+    levelSize = QSize();
+    if (request.Ratio <= 1.0 || request.Sharper.isEmpty()) return request.FileName;
+    // The sizes as the view shows them: turned by the photo's rotation.
+    const bool across = request.Rotation % 180 != 0;
+    QList<QSize> sizes{PictureSize(request.FileName)};
+    for (const QString& path : request.Sharper) sizes << PictureSize(path);
+    if (across)
+        for (QSize& size : sizes) size.transpose();
+    const int index = TFullViewGeometry::SharperSizeIndex(sizes, request.Panel, request.View, request.Ratio);
+    if (index == 0) return request.FileName;
+    // Unturned here; the bitmap and this size are turned together later.
+    levelSize = across ? sizes.first().transposed() : sizes.first();
+    return request.Sharper[index - 1];
+}
+
 bool TImageLoaderThread::ReadStep() {
     TraceScope trace("TImageLoaderThread.ReadStep");
     FBusy.store(true);
@@ -122,16 +150,17 @@ bool TImageLoaderThread::ReadStep() {
             FBusy.store(false);
             return false;
         }
+        const QString source = ReadFrom(request, result.LevelSize);
         {
             TProgressHookScope hook([this, shown](int percent) { return ReportProgress(percent, shown); });
             try {
                 if (request.MinShortSide > 0) {
                     TSmallLoadScope small({request.MinShortSide, false});
                     auto bitmap = std::make_unique<TReducibleBitmap>();
-                    bitmap->LoadFromFile(request.FileName, ColorModeOwnDepth);
+                    bitmap->LoadFromFile(source, ColorModeOwnDepth);
                     result.Bitmap = std::move(bitmap);
                 } else {
-                    result.Bitmap = TIEBitmap::CreateFromFile(request.FileName, ColorModeOwnDepth);
+                    result.Bitmap = TIEBitmap::CreateFromFile(source, ColorModeOwnDepth);
                 }
                 if (result.Bitmap && result.Bitmap->IsEmpty()) result.Bitmap.reset();  // stopped
             } catch (const EError& e) {
@@ -147,6 +176,7 @@ bool TImageLoaderThread::ReadStep() {
                 try {
                     result.Bitmap->Rotate(request.Rotation);
                     result.Rotation = request.Rotation;
+                    if (request.Rotation % 180 != 0) result.LevelSize.transpose();
                 } catch (const EError& e) {
                     // Shown unturned rather than not at all; the page may try again.
                     TraceLog::WarningMsg(e.Message());

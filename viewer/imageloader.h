@@ -13,6 +13,7 @@
 #include "imaging/readthread.h"
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -32,6 +33,15 @@ struct TImageLoadRequest {
     // shorter side stays at least this long; 0 reads the full size. The page
     // asks for a picture that covers the panel when it fits a new photo.
     int MinShortSide = 0;
+    // On a screen of device pixel ratio Ratio above 1 the picture may be read
+    // from a larger size folder (Sharper: the photo's files there, smallest
+    // first) so that the view, View (empty: FileName's picture fitted into
+    // Panel), has a pixel of the picture for each of its device pixels;
+    // see TFullViewGeometry::SharperSizeIndex. Left empty at ratio 1.
+    qreal Ratio = 1.0;
+    QStringList Sharper{};
+    QSize Panel{};
+    QSize View{};
 };
 
 // What a finished load hands to the main thread.
@@ -48,6 +58,10 @@ struct TLoadedImage {
     // turning failed. The page turns it by the difference to the photo's
     // rotation of the moment, which may have changed meanwhile.
     int Rotation = 0;
+    // The size of FileName's picture, turned like the bitmap, when the
+    // bitmap was read from a sharper file: the view is placed by it. Empty
+    // when the bitmap is FileName's own.
+    QSize LevelSize;
 };
 
 class TImageLoaderThread : public TImageReadThread {
@@ -104,6 +118,9 @@ protected:
 
 private:
     bool ReportProgress(int percent, bool shown);
+    // Worker: the file to read for Request, and the size of its own
+    // file's picture when that is another (see TLoadedImage::LevelSize).
+    static QString ReadFrom(const TImageLoadRequest& request, QSize& levelSize);
     // Main thread: the roll's thumbnail loader to idle, and back.
     void LowerThumbLoader();
     void RestoreThumbLoader();

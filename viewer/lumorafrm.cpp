@@ -16,6 +16,7 @@
 #include "shell/startup.h"
 #include "shell/strings.h"
 #include "shell/tracelog.h"
+#include "viewer/densitywatch.h"
 #include "viewer/displayform.h"
 #include "viewer/fullviewpage.h"
 #include "viewer/halvornbmpbutton.h"
@@ -76,9 +77,19 @@ void TLumoraFrm::ShowComponent(QWidget* component, bool visible) {
 
 namespace {
 
-// Skinning a still picture: a missing one leaves the button without it.
+// Skinning a still picture, with its twin for screens of a ratio above 1:
+// a missing one leaves the button without it.
 void SkinStill(THalvornBmpButton* button, const char* group, const char* name) {
-    button->SetPictureUp(GetSkinImage(QString::fromLatin1(group), QString::fromLatin1(name)));
+    const TSkinPicture picture = GetSkinPicture(QString::fromLatin1(group), QString::fromLatin1(name));
+    button->SetPictureUp(picture.Image, picture.Sharp);
+}
+
+// A header or the main-menu button: up, and the pressed picture also lit.
+void SkinPressable(THalvornBmpButton* button, const char* up, const char* pressed) {
+    SkinStill(button, XLumResGroup, up);
+    const TSkinPicture down = GetSkinPicture(XLumResGroup, QString::fromLatin1(pressed));
+    button->SetPictureDown(down.Image, down.Sharp);
+    button->SetPictureHighlight(down.Image, down.Sharp);
 }
 
 } // namespace
@@ -102,6 +113,7 @@ TLumoraFrm::TLumoraFrm(QWidget* parent) : QWidget(parent), FRandom(std::random_d
     // ask for a roll; nothing comes when there is no guard.
     RegisterInstanceHandlers({this, [this] { InstanceShowRequest(); },
                               [this](const QString& name) { return InstanceRollRequest(name); }});
+    new TDensityWatch(this, [this] { DensityChanged(); });
 }
 
 TLumoraFrm::~TLumoraFrm() {
@@ -223,23 +235,15 @@ void TLumoraFrm::SkinStage(int stage) {
     };
     if (stage == 1) {
         guarded([this] {
-            Form.ToolBarLeftImage->SetPictureUp(GetSkinImage(CustomGroup, "0094"));
-            Form.LumoraImage->SetPictureUp(GetSkinImage(CustomGroup, "0095"));
-            int frames = 0;
-            const QImage logo = GetAnimatedSkinImage(CustomGroup, "0091", frames);
-            if (!logo.isNull()) {
-                Form.FotavoLogo->SetGlyph(logo);
-                Form.FotavoLogo->SetNumGlyphs(std::max(frames, 1));
+            SkinStill(Form.ToolBarLeftImage, CustomGroup, "0094");
+            SkinStill(Form.LumoraImage, CustomGroup, "0095");
+            const TSkinPicture logo = GetAnimatedSkinPicture(CustomGroup, "0091");
+            if (!logo.Image.isNull()) {
+                Form.FotavoLogo->SetGlyph(logo.Image, logo.Sharp);
+                Form.FotavoLogo->SetNumGlyphs(std::max(logo.Frames, 1));
             }
         });
-        if (AppState().InstanceMode) {
-            guarded([this] {
-                Form.MainMenuBtn->SetPictureUp(GetSkinImage(XLumResGroup, "0096"));
-                const QImage pressed = GetSkinImage(XLumResGroup, "0097");
-                Form.MainMenuBtn->SetPictureDown(pressed);
-                Form.MainMenuBtn->SetPictureHighlight(pressed);
-            });
-        }
+        if (AppState().InstanceMode) guarded([this] { SkinPressable(Form.MainMenuBtn, "0096", "0097"); });
         guarded(rollPageFirst ? std::function<void()>(rollPage) : std::function<void()>(thumbsPage));
         return;
     }
@@ -253,14 +257,9 @@ void TLumoraFrm::SkinStage(int stage) {
         SkinAnimatedButton(*Form.ZoomOutButton, "0084", "0074", "0064");
         SkinAnimatedButton(*Form.RotateLeftButton, "0085", "0075", "0065");
         SkinAnimatedButton(*Form.RotateRightButton, "0086", "0076", "0066");
-        const char* headers[][3] = {{"0041", "0051", nullptr}, {"0042", "0052", nullptr}, {"0043", "0053", nullptr}};
-        THalvornBmpButton* buttons[] = {Form.GotoHeader, Form.ZoomHeader, Form.RotateHeader};
-        for (int i = 0; i < 3; ++i) {
-            buttons[i]->SetPictureUp(GetSkinImage(XLumResGroup, headers[i][0]));
-            const QImage pressed = GetSkinImage(XLumResGroup, headers[i][1]);
-            buttons[i]->SetPictureDown(pressed);
-            buttons[i]->SetPictureHighlight(pressed);
-        }
+        SkinPressable(Form.GotoHeader, "0041", "0051");
+        SkinPressable(Form.ZoomHeader, "0042", "0052");
+        SkinPressable(Form.RotateHeader, "0043", "0053");
     });
     CloseSkin();
 }
@@ -524,6 +523,7 @@ void TLumoraFrm::SelectRoll(TRoll* roll) {
     FCurrentRoll = roll;
     Report(QStringLiteral("roll ") + roll->Name);
     FFullView->SetRoll(roll);
+    roll->SetThumbnailPixels(ThumbnailPixelsFor(devicePixelRatioF()));
     if (!roll->IsReady()) roll->Prepare();
     for (TIconContainer* c : {Form.ThumbContainer, Form.FullViewContainer}) {
         c->SetIconCount(roll->Count());
@@ -534,6 +534,24 @@ void TLumoraFrm::SelectRoll(TRoll* roll) {
     ViewNotebookPageChanged(int(TViewPage::Thumbs));
     Form.ThumbContainer->viewport()->update();
     roll->StartThumbLoader();
+}
+
+void TLumoraFrm::DensityChanged() {
+    if (FClosed) return;
+    // A skin read while every screen was of ratio 1 has no twins yet.
+    if (devicePixelRatioF() > 1.0 && Form.ThumbViewPrintButton->SharpGlyph().isNull()) {
+        SkinStage(1);
+        if (IdleDone) SkinStage(2);
+    }
+    // Skin pictures and captions choose their density as they paint; the
+    // open roll's thumbnails and the photo shown are read again for it.
+    if (FCurrentRoll && Page() != TViewPage::Rolls) {
+        FCurrentRoll->SetThumbnailPixels(ThumbnailPixelsFor(devicePixelRatioF()));
+        if (!FCurrentRoll->IsReady()) FCurrentRoll->Prepare();
+        FCurrentRoll->StartThumbLoader();
+    }
+    FFullView->DensityChanged();
+    update();
 }
 
 void TLumoraFrm::ThumbnailReady(TTask* task) {

@@ -94,6 +94,8 @@ public:
 
     // The thumbnail of Task's photo is ready (the roll calls this on the main thread).
     void ThumbnailReady(TTask* task);
+    // The window is shown at another device pixel ratio than before.
+    void DensityChanged();
     // The hover of the toolbar buttons, the quit caption and the brand logo.
     void AnimatedImage1MouseMove(THvAnimatedImage* sender);
     void MouseOverTimerTimer();

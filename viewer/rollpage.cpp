@@ -1,4 +1,5 @@
 #include "viewer/rollpage.h"
+#include "shell/pictures.h"
 #include "viewer/filmcans.h"
 #include "viewer/iconcontainer.h"
 #include "viewer/lumorafrm.h"
@@ -18,8 +19,10 @@ void TRollPage::RollContainerResize() {
 
 void TRollPage::RollContainerIconDraw(int index, QPainter& canvas, const QRect& rect) {
     if (index < 0 || index >= W.RollList.Count()) return;
-    const QImage picture = index == FHoverRoll.Index() ? FilmCanImageHilight() : FilmcanImage();
-    canvas.drawImage(rect.left() + (rect.width() - picture.width()) / 2, rect.top(), picture);
+    const bool lit = index == FHoverRoll.Index();
+    const QImage picture = lit ? FilmCanImageHilight() : FilmcanImage();
+    const QImage sharp = PaintRatio(canvas) > 1.0 ? (lit ? FilmCanImageHilight2x() : FilmcanImage2x()) : QImage();
+    DrawDensityImage(canvas, QPointF(rect.left() + (rect.width() - picture.width()) / 2, rect.top()), picture, sharp);
     QRect text = rect;
     text.setTop(rect.top() + picture.height() + 10);
     text.adjust(15, 0, -15, 0);

@@ -1,6 +1,7 @@
 #include "viewer/splash.h"
 #include "platform/errors.h"
 #include "shell/customize.h"
+#include "shell/pictures.h"
 #include "shell/skin.h"
 #include "shell/tracelog.h"
 #include <QGuiApplication>
@@ -13,7 +14,9 @@ TSplashScreen::TSplashScreen(QWidget* parent)
     setObjectName(QStringLiteral("SplashScreen"));
     setAttribute(Qt::WA_DeleteOnClose);
     try {
-        Image = GetSkinImage(CustomGroup, "0098");
+        const TSkinPicture picture = GetSkinPicture(CustomGroup, "0098");
+        Image = picture.Image;
+        SharpImage = picture.Sharp;
     } catch (const EError& e) {
         TraceLog::WarningMsg(QStringLiteral("No splash picture: ") + e.Message());
     }
@@ -24,7 +27,7 @@ TSplashScreen::TSplashScreen(QWidget* parent)
 
 void TSplashScreen::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (!Image.isNull()) painter.drawImage(0, 0, Image);
+    if (!Image.isNull()) DrawDensityImage(painter, QPointF(0, 0), Image, SharpImage);
 }
 
 void TSplashScreen::showEvent(QShowEvent* event) {

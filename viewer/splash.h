@@ -11,6 +11,7 @@ public:
     explicit TSplashScreen(QWidget* parent = nullptr);
     QTimer Timer;
     QImage Image;
+    QImage SharpImage;  // twice Image's size, for screens of a ratio above 1; null when none
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
+#include <QColorSpace>
 #include <QImageReader>
 #include <QPageLayout>
 #include <QPainter>
@@ -60,16 +61,22 @@ TOptions ParseOptions(const QString& text) {
 }
 
 // The photo read at about the size of Box: JPEGs are decoded scaled down in
-// the DCT (and averaged), so a sheet of large photos reads quickly.
+// the DCT (and averaged), so a sheet of large photos reads quickly. It is
+// printed as the viewer shows it: upright by its orientation tag, in sRGB.
 QImage ReadPhoto(const QString& path, QSize box, bool halfTone) {
     QImageReader reader(path);
-    reader.setAutoTransform(false);
-    const QSize full = reader.size();
-    if (!full.isValid() || full.isEmpty()) return {};
+    reader.setAutoTransform(true);
+    // The reader scales the picture as stored and turns it afterwards.
+    const bool across = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    const QSize stored = reader.size();
+    if (!stored.isValid() || stored.isEmpty()) return {};
+    const QSize full = across ? stored.transposed() : stored;
     const QSize fitted = full.scaled(box, Qt::KeepAspectRatio);
-    if (halfTone && fitted.width() < full.width()) reader.setScaledSize(fitted);
+    if (halfTone && fitted.width() < full.width()) reader.setScaledSize(across ? fitted.transposed() : fitted);
     QImage image = reader.read();
     if (image.isNull()) return {};
+    const QColorSpace srgb(QColorSpace::SRgb);
+    if (image.colorSpace().isValid() && image.colorSpace() != srgb) image.convertToColorSpace(srgb);
     if (image.size() != fitted)
         image = image.scaled(fitted, Qt::IgnoreAspectRatio, halfTone ? Qt::SmoothTransformation : Qt::FastTransformation);
     return image;

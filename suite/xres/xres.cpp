@@ -50,6 +50,20 @@ QByteArray NormalKey(const QByteArray& text) {
     return key;
 }
 
+QByteArray SharpType(const QByteArray& type) {
+    const QByteArray key = NormalKey(type);
+    if (key == "JPEG") return "JP2X";
+    if (key == "AJPG") return "AJ2X";
+    return {};
+}
+
+QByteArray BaseTypeOf(const QByteArray& sharpType) {
+    const QByteArray key = NormalKey(sharpType);
+    if (key == "JP2X") return "JPEG";
+    if (key == "AJ2X") return "AJPG";
+    return {};
+}
+
 bool TXResFile::Open(const QString& path, QString* error) {
     Close();
     QByteArray data;

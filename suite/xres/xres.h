@@ -32,6 +32,14 @@ struct TEntry {
 // A-Z, 0-9, "_". Empty when Text can't be one (so a lookup finds nothing).
 QByteArray NormalKey(const QByteArray& text);
 
+// A picture resource may have a twin drawn at twice its size, for screens of
+// a device pixel ratio above 1 (see FORMAT.md): same name, type "JP2X" for
+// a still ("JPEG"), "AJ2X" for a strip ("AJPG"). Empty for any other type.
+QByteArray SharpType(const QByteArray& type);
+// The type a twin's type doubles ("JP2X" -> "JPEG", "AJ2X" -> "AJPG");
+// empty for any other type.
+QByteArray BaseTypeOf(const QByteArray& sharpType);
+
 // A whole container held in memory. Every check (sizes, index checksum, each
 // resource's checksum) is made when it is opened, so a damaged or truncated
 // file is refused as a whole and reads never look past its end.

@@ -443,3 +443,44 @@ TEST_F(RollTest, ThumbnailHandOverToADrawingMainThreadWorkerThread) {
         EXPECT_TRUE(ColorNear(MeanColor(thumb, redArea), Qt::red)) << i << " at " << photo->Rotation;
     }
 }
+
+// On a screen of a higher density the thumbnails are made at 70 x ratio
+// pixels from the smallest size folder whose picture covers that; at ratio 1
+// the smallest folder serves, as it always has. A thumbnail made for the
+// density the window left is not kept.
+TEST_F(RollTest, ThumbnailsAreMadeForTheScreensDensity) {
+    const struct {
+        const char* Folder;
+        QSize Size;
+        QColor Colour;
+    } levels[] = {{"Tiny/", {96, 64}, Qt::red}, {"Thumb/", {192, 128}, Qt::green}, {"Small/", {384, 256}, Qt::blue}};
+    for (const auto& l : levels) {
+        QImage image(l.Size, QImage::Format_RGB888);
+        image.fill(l.Colour);
+        Tmp.Write(QStringLiteral("Roll/") + l.Folder + "r-1.jpg", EncodeTestJpeg(image));
+    }
+    TRoll roll(true, "Roll", Tmp.Path() + "Roll");
+    roll.Prepare();
+    ASSERT_EQ(roll.Count(), 1);
+    TMedia* photo = roll.Items(0);
+    const struct {
+        qreal Ratio;
+        int Pixels;
+        const char* Folder;
+    } cases[] = {{1.0, 70, "Tiny/"}, {1.25, 88, "Thumb/"}, {1.5, 105, "Thumb/"}, {2.0, 140, "Small/"}, {4.0, 280, "Small/"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Ratio);
+        EXPECT_EQ(ThumbnailPixelsFor(c.Ratio), c.Pixels);
+        roll.SetThumbnailPixels(ThumbnailPixelsFor(c.Ratio));
+        EXPECT_FALSE(photo->HasThumbnail()) << "a new density frees the old thumbnails";
+        EXPECT_EQ(photo->ThumbnailSource(c.Pixels), Tmp.Path() + "Roll/" + c.Folder + "r-1.jpg");
+        photo->LoadThumbnail();
+        ASSERT_TRUE(photo->HasThumbnail());
+        EXPECT_EQ(photo->Thumbnail->GetSize(), QSize(c.Pixels, c.Pixels));
+    }
+    // One made at 280 pixels, arriving after the window moved back to ratio 1.
+    std::unique_ptr<TThumbnail> late = photo->MakeThumbnail();
+    roll.SetThumbnailPixels(ThumbnailPixelsFor(1.0));
+    photo->SetThumbnail(std::move(late));
+    EXPECT_FALSE(photo->HasThumbnail());
+}

@@ -465,3 +465,54 @@ TEST_F(SmoothFontCacheTest, ManagerOfAnUnusedCacheWritesNothing) {
     }
     EXPECT_FALSE(QFileInfo::exists(Primary()));
 }
+
+namespace {
+
+// Where a caption drew anything, in the picture's own pixels.
+QRect InkOf(const QImage& image) {
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 0 && image.pixel(x, y) != image.pixel(0, 0)) ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+// The caption drawn at (10, 4) on a picture of 200 x 40 logical pixels at Ratio.
+QImage Caption(TSmoothFontCache& cache, qreal ratio) {
+    QImage image(QSize(200, 40) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    cache.DrawString(p, QPoint(10, 4), Arial(16), TFont3DValues(), "Roll 7", -1, ratio);
+    return image;
+}
+
+} // namespace
+
+// A 2x screen gets a set of its own, rendered at twice the size, beside the
+// 1x one in memory and on disk; the caption covers the same logical place.
+TEST_F(SmoothFontCacheTest, TheCacheHoldsBothDensitiesSideBySide) {
+    TSmoothFontCache& cache = DiskCache();
+    const QImage one = Caption(cache, 1), two = Caption(cache, 2);
+    TSmoothCharacterSet* set1 = cache.Find(Arial(16), TSmoothStyleKey::From(TFont3DValues()));
+    const TSmoothFontRecord font2 = FontRecordAtRatio(Arial(16), 2);
+    TSmoothCharacterSet* set2 = cache.Find(font2, TSmoothStyleKey::From(StyleAtRatio(TFont3DValues(), 2)));
+    ASSERT_NE(set1, nullptr);
+    ASSERT_NE(set2, nullptr);
+    EXPECT_EQ(font2.PixelHeight(), 32);
+    EXPECT_NE(set1->FileStem(), set2->FileStem());
+
+    const QRect ink1 = InkOf(one), ink2 = InkOf(two);
+    ASSERT_FALSE(ink1.isEmpty());
+    for (const auto& [edge1, edge2] : {std::pair{ink1.left(), ink2.left()}, std::pair{ink1.right() + 1, ink2.right() + 1},
+                                       std::pair{ink1.top(), ink2.top()}, std::pair{ink1.bottom() + 1, ink2.bottom() + 1}})
+        EXPECT_NEAR(edge2, 2 * edge1, 3);
+
+    cache.WriteMemoryCacheToDiskCache();
+    for (const TSmoothCharacterSet* set : {set1, set2})
+        EXPECT_TRUE(QFileInfo(Primary() + set->FileStem() + ".Hdr").isFile());
+    ResetSmoothFontCache();
+    TSmoothFontCache& again = DiskCache();
+    EXPECT_EQ(Caption(again, 2), two) << "the 2x set read back from its files";
+    EXPECT_EQ(Caption(again, 1), one);
+}

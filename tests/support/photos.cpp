@@ -168,3 +168,45 @@ QByteArray WithRepeatedScan(const QByteArray& progressive, int copies, bool asFi
     if (asFirstScan && scan.size() > 9 && scan[4] == 1) scan[9] = 0;
     return progressive.left(end) + scan.repeated(copies) + progressive.mid(end);
 }
+
+namespace {
+
+QByteArray Segment(uint8_t marker, const QByteArray& data) {
+    QByteArray segment;
+    segment.append(char(0xFF)).append(char(marker));
+    const int length = int(data.size()) + 2;
+    segment.append(char(length >> 8)).append(char(length & 0xFF));
+    return segment + data;
+}
+
+QByteArray AfterSoi(const QByteArray& jpeg, const QByteArray& segments) {
+    return jpeg.left(2) + segments + jpeg.mid(2);
+}
+
+} // namespace
+
+QByteArray WithExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian) {
+    const auto u16 = [bigEndian](int v) {
+        const char bytes[2] = {char(bigEndian ? v >> 8 : v & 0xFF), char(bigEndian ? v & 0xFF : v >> 8)};
+        return QByteArray(bytes, 2);
+    };
+    const auto u32 = [&u16, bigEndian](uint32_t v) {
+        return bigEndian ? u16(int(v >> 16)) + u16(int(v & 0xFFFF)) : u16(int(v & 0xFFFF)) + u16(int(v >> 16));
+    };
+    QByteArray tiff = QByteArray(bigEndian ? "MM" : "II") + u16(42) + u32(8);
+    tiff += u16(1);                                             // one entry
+    tiff += u16(0x0112) + u16(3) + u32(1) + u16(orientation) + u16(0);
+    tiff += u32(0);                                             // no next IFD
+    return AfterSoi(jpeg, Segment(0xE1, QByteArray("Exif\0\0", 6) + tiff));
+}
+
+QByteArray WithIccProfile(const QByteArray& jpeg, const QByteArray& profile, int chunks) {
+    QByteArray segments;
+    const qsizetype per = (profile.size() + chunks - 1) / chunks;
+    for (int i = 0; i < chunks; ++i) {
+        QByteArray data("ICC_PROFILE\0", 12);
+        data.append(char(i + 1)).append(char(chunks));
+        segments += Segment(0xE2, data + profile.mid(i * per, per));
+    }
+    return AfterSoi(jpeg, segments);
+}

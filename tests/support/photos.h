@@ -38,3 +38,10 @@ QByteArray EncodeProgressiveJpeg(const QImage& image);
 // copies as first scans of their coefficients (successive approximation
 // 0, 0), which keeps the progression consistent.
 QByteArray WithRepeatedScan(const QByteArray& progressive, int copies, bool asFirstScan = false);
+
+// Segments a camera or an editor adds, inserted right after the SOI marker.
+// An Exif APP1 segment whose IFD0 holds only the orientation tag (byte order
+// Motorola with BigEndian, else Intel).
+QByteArray WithExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian = false);
+// The ICC profile in Chunks APP2 segments, numbered as the ICC prescribes.
+QByteArray WithIccProfile(const QByteArray& jpeg, const QByteArray& profile, int chunks = 1);

@@ -72,11 +72,14 @@ TEST(XResPack, PackListUnpackRoundTripsAFolder) {
     temp.Write("skin/AJPG/0032.jpg", Jpeg(460, 90, Qt::green));   // not squares: one frame
     temp.Write("skin/AJPG/0091.4.jpg", Jpeg(400, 60, Qt::gray));  // four frames as named
     temp.Write("skin/FILE/0007.txt", "a template");
+    temp.Write("skin/JP2X/0001.jpg", Jpeg(180, 180, Qt::blue));     // the twin of 0001
+    temp.Write("skin/AJ2X/0031.jpg", Jpeg(900, 180, Qt::red));      // five frames, twice the size
+    temp.Write("skin/AJ2X/0032.jpg", Jpeg(460, 90, Qt::green));     // not twice: ignored
     const QString file = temp.Path() + "XLumRes.EN";
 
     const TRun pack = RunProgram("xres-pack", {"pack", source, file});
     ASSERT_EQ(pack.Exit, 0) << pack.Err.toStdString();
-    EXPECT_TRUE(pack.Out.contains("5 resources")) << pack.Out.toStdString();
+    EXPECT_TRUE(pack.Out.contains("8 resources")) << pack.Out.toStdString();
 
     XRes::TXResFile container;
     ASSERT_TRUE(container.Open(file));
@@ -84,7 +87,8 @@ TEST(XResPack, PackListUnpackRoundTripsAFolder) {
         const char* Type;
         const char* Name;
         int Frames;
-    } expected[] = {{"JPEG", "0001", 1}, {"AJPG", "0031", 5}, {"AJPG", "0032", 1}, {"AJPG", "0091", 4}, {"FILE", "0007", 1}};
+    } expected[] = {{"JPEG", "0001", 1}, {"AJPG", "0031", 5}, {"AJPG", "0032", 1}, {"AJPG", "0091", 4},
+                    {"FILE", "0007", 1}, {"JP2X", "0001", 1}, {"AJ2X", "0031", 5}};
     for (const auto& e : expected) {
         const XRes::TEntry* entry = container.Find(e.Type, e.Name);
         ASSERT_NE(entry, nullptr) << e.Type << "/" << e.Name;
@@ -94,6 +98,9 @@ TEST(XResPack, PackListUnpackRoundTripsAFolder) {
     const TRun list = RunProgram("xres-pack", {"list", file});
     ASSERT_EQ(list.Exit, 0) << list.Err.toStdString();
     EXPECT_TRUE(list.Out.contains(QRegularExpression("AJPG 0031 +5 "))) << list.Out.toStdString();
+    EXPECT_TRUE(list.Out.contains(QRegularExpression("JP2X 0001 .* 2x of JPEG 0001\n"))) << list.Out.toStdString();
+    EXPECT_TRUE(list.Out.contains(QRegularExpression("AJ2X 0031 .* 2x of AJPG 0031\n"))) << list.Out.toStdString();
+    EXPECT_TRUE(list.Out.contains("2x, ignored: not twice AJPG 0032")) << list.Out.toStdString();
 
     const QString out = temp.Path() + "out.jpg";
     ASSERT_EQ(RunProgram("xres-pack", {"extract", file, "ajpg", "0031", out}).Exit, 0);
@@ -102,8 +109,8 @@ TEST(XResPack, PackListUnpackRoundTripsAFolder) {
     // Unpacking and packing again gives the same file, byte for byte.
     const QString unpacked = temp.Path() + "unpacked";
     ASSERT_EQ(RunProgram("xres-pack", {"unpack", file, unpacked}).Exit, 0);
-    EXPECT_EQ(Tree(unpacked).keys(), QStringList({"AJPG/0031.jpg", "AJPG/0032.jpg", "AJPG/0091.4.jpg", "FILE/0007.bin",
-                                                  "JPEG/0001.jpg"}));
+    EXPECT_EQ(Tree(unpacked).keys(), QStringList({"AJ2X/0031.jpg", "AJ2X/0032.jpg", "AJPG/0031.jpg", "AJPG/0032.jpg",
+                                                  "AJPG/0091.4.jpg", "FILE/0007.bin", "JP2X/0001.jpg", "JPEG/0001.jpg"}));
     const QString again = temp.Path() + "again.EN";
     ASSERT_EQ(RunProgram("xres-pack", {"pack", unpacked, again}).Exit, 0);
     EXPECT_EQ(ReadFileBytes(again), ReadFileBytes(file));
@@ -191,6 +198,13 @@ TEST(MakeSkin, WritesBothGroupsWithEveryResourceOfTheTable) {
             } else {
                 EXPECT_EQ(int(e->Frames), 1) << name.toStdString();
             }
+            // Its twin: the same frames at twice the size.
+            const XRes::TEntry* twin = file.Find(XRes::SharpType(group.Type), name.toLatin1());
+            ASSERT_NE(twin, nullptr) << name.toStdString();
+            QByteArray twinData = file.Data(*twin);
+            QBuffer twinBuffer(&twinData);
+            EXPECT_EQ(QImageReader(&twinBuffer, "jpeg").size(), size * 2) << name.toStdString();
+            EXPECT_EQ(twin->Frames, e->Frames) << name.toStdString();
         }
     }
     // The pictures folder is what xres-pack builds the same skin from.
@@ -210,4 +224,6 @@ TEST(MakeSkin, WritesBothGroupsWithEveryResourceOfTheTable) {
     }
     for (const char* can : {"filmcan.png", "filmcan-hilight.png"})
         EXPECT_EQ(QImage(temp.Path() + "cans/" + can).size(), QSize(83, 87)) << can;
+    for (const char* can : {"filmcan-2x.png", "filmcan-hilight-2x.png"})
+        EXPECT_EQ(QImage(temp.Path() + "cans/" + can).size(), QSize(166, 174)) << can;
 }

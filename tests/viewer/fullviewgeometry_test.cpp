@@ -282,3 +282,39 @@ TEST(FullViewGeometry, TurningSwapsTheViewsSidesAndTwoTurnsRestoreThem) {
     // A view larger than the panel turns about the panel's centre too.
     EXPECT_EQ(G::Rotated(QRect(-50, 0, 500, 400), panel), QRect(0, -50, 400, 500));
 }
+
+// The picture read for a photo shown at Medium: placed by Medium's size, and
+// read from the first size folder whose picture has a pixel for each of the
+// view's device pixels.
+TEST(FullViewGeometry, TheSizeFolderIsChosenByTheViewsDevicePixels) {
+    const QSize medium(768, 512), large(1536, 1024), exLarge(3072, 2048), none;
+    const QList<QSize> all{medium, large, exLarge};
+    struct Case {
+        QList<QSize> Sizes;
+        QSize Panel;
+        QSize View;  // empty: fitted
+        qreal Ratio;
+        int Index;
+    };
+    const std::vector<Case> cases = {
+        {all, {1046, 723}, {}, 1.0, 0},       // ratio 1: always the level itself
+        {all, {1046, 723}, {}, 1.5, 1},       // 768 x 512 shown needs 1152 x 768
+        {all, {1046, 723}, {}, 2.0, 1},       // needs 1536 x 1024: Large, exactly
+        {all, {500, 400}, {}, 1.5, 0},        // fitted to 500 x 333: 750 x 500, Medium covers
+        {all, {500, 400}, {}, 2.0, 1},        // 1000 x 666
+        {all, {300, 200}, {}, 2.0, 0},        // 600 x 400
+        {all, {1046, 723}, {1536, 1024}, 2.0, 1},  // Medium stretched twice: Medium's pixels x 2 are Large's
+        {{large, exLarge}, {1046, 723}, {1536, 1024}, 2.0, 1},  // zoomed to Large: 3072 x 2048
+        {all, {1046, 723}, {3072, 2048}, 1.5, 1},  // stretched past Medium: counted as Medium's own size
+        {{large, exLarge}, {1046, 723}, {}, 1.5, 1},  // Large fitted to 1046 x 697: 1569 x 1046
+        {{large, exLarge}, {1046, 723}, {}, 1.0, 0},
+        {{medium, none, exLarge}, {1046, 723}, {}, 2.0, 2},  // an unreadable Large is passed over
+        {{medium, large, none}, {1046, 723}, {1536, 1024}, 2.0, 1},  // none covers: the last readable
+        {{exLarge}, {1046, 723}, {}, 2.0, 0},
+        {{none, large}, {1046, 723}, {}, 2.0, 0},  // the level's own size unknown: read as it is
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Panel.width() << "x" << c.Panel.height() << " at " << c.Ratio);
+        EXPECT_EQ(G::SharperSizeIndex(c.Sizes, c.Panel, c.View, c.Ratio), c.Index);
+    }
+}

@@ -47,6 +47,9 @@ TEST_F(FullViewTest, APhotoOpensFittedWithItsCounterAndCaption) {
     EXPECT_TRUE(w.Form.NextButton->Enabled());
     EXPECT_TRUE(w.Form.FullViewContainer->Selector().IsSelected(0));
     EXPECT_EQ(ViewSize(), QSize(768, 512));  // fits the panel at its own size
+    // A pixel of the picture for each of the screen's: read from Large on a
+    // screen of ratio 2.
+    EXPECT_EQ(w.Form.FullView->Picture().Width(), qRound(768 * w.devicePixelRatioF()));
     SaveScreenshot(w, "full-view-fitted");
 }
 

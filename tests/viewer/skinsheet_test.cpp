@@ -5,11 +5,13 @@
 #include "imaging/animatedimage.h"
 #include "shell/skin.h"
 #include "shell/startup.h"
+#include "support/screenshots.h"
 #include "viewer/filmcans.h"
 #include "viewer/halvornbmpbutton.h"
 #include "viewer/iconcontainer.h"
 #include "viewer/fullviewpage.h"
 #include "viewer/windowfixture.h"
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -105,10 +107,24 @@ protected:
     }
 };
 
-// Paints labelled pictures left to right, wrapping into rows.
+// The device pixel ratio the tests run at (2 in the run with QT_SCALE_FACTOR=2).
+qreal Ratio() { return qApp->devicePixelRatio(); }
+
+// A skin picture as this screen shows it: its twin of twice the size on a
+// screen of a ratio above 1.
+QImage Shown(const TSkinPicture& picture) {
+    if (Ratio() <= 1.0 || picture.Sharp.isNull()) return picture.Image;
+    QImage sharp = picture.Sharp;
+    sharp.setDevicePixelRatio(2);
+    return sharp;
+}
+
+// Paints labelled pictures left to right, wrapping into rows, at the
+// screen's device pixel ratio.
 class TSheet {
 public:
-    explicit TSheet(int width) : FWidth(width), FImage(width, 5600, QImage::Format_RGB32) {
+    explicit TSheet(int width) : FWidth(width), FImage(QSize(width, 5600) * Ratio(), QImage::Format_RGB32) {
+        FImage.setDevicePixelRatio(Ratio());
         FImage.fill(QColor(28, 30, 36));
         FPainter.begin(&FImage);
         FPainter.setRenderHint(QPainter::Antialiasing);
@@ -128,16 +144,17 @@ public:
         FY += 38;
     }
     void Put(const QImage& picture, const QString& label, int gap = 14) {
-        if (FX + picture.width() > FWidth - 24) NewLine();
-        FPainter.drawImage(FX, FY, picture);
+        const QSize size = picture.deviceIndependentSize().toSize();
+        if (FX + size.width() > FWidth - 24) NewLine();
+        FPainter.drawImage(QRect(QPoint(FX, FY), size), picture);
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPixelSize(10);
         FPainter.setFont(font);
         FPainter.setPen(QColor(150, 158, 176));
-        const QRect box(FX - gap / 2, FY + picture.height() + 3, picture.width() + gap, 14);
+        const QRect box(FX - gap / 2, FY + size.height() + 3, size.width() + gap, 14);
         FPainter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, label);
-        FX += picture.width() + gap;
-        FRow = std::max(FRow, picture.height() + 20);
+        FX += size.width() + gap;
+        FRow = std::max(FRow, size.height() + 20);
     }
     void NewLine() {
         if (FX > 24) FY += FRow + 10;
@@ -147,7 +164,9 @@ public:
     QImage Finish() {
         NewLine();
         FPainter.end();
-        return FImage.copy(0, 0, FWidth, FY + 16);
+        QImage sheet = FImage.copy(QRect(QPoint(0, 0), QSize(FWidth, FY + 16) * Ratio()));
+        sheet.setDevicePixelRatio(1);
+        return sheet;
     }
 
 private:
@@ -214,32 +233,34 @@ TEST_F(SkinSheet, EveryResourceLoadsAndEveryStateLooksItsOwn) {
 
     sheet.Title(QStringLiteral("Roll page pictures (XLumRes 0001-0006): shown until a roll is chosen"));
     for (const char* name : {"0001", "0002", "0003", "0004", "0006"}) {
-        const QImage still = GetSkinImage(XLumResGroup, name);
-        ASSERT_EQ(still.size(), QSize(90, 90)) << name;
-        sheet.Put(still, QString::fromLatin1(name));
+        const TSkinPicture still = GetSkinPicture(XLumResGroup, name);
+        ASSERT_EQ(still.Image.size(), QSize(90, 90)) << name;
+        sheet.Put(Shown(still), QString::fromLatin1(name));
     }
 
     sheet.Title(QStringLiteral("Headers and the main-menu button (THalvornBmpButton): up, pressed or highlighted"));
     for (const auto& pair : {std::pair{"0041", "0051"}, std::pair{"0042", "0052"}, std::pair{"0043", "0053"}}) {
         THalvornBmpButton header;
         header.SetColor(Qt::black);
-        header.SetPictureUp(GetSkinImage(XLumResGroup, pair.first));
-        header.SetPictureDown(GetSkinImage(XLumResGroup, pair.second));
+        const TSkinPicture up = GetSkinPicture(XLumResGroup, pair.first), lit = GetSkinPicture(XLumResGroup, pair.second);
+        header.SetPictureUp(up.Image, up.Sharp);
+        header.SetPictureDown(lit.Image, lit.Sharp);
         ASSERT_FALSE(header.PictureUp().isNull()) << pair.first;
         ASSERT_EQ(header.PictureDown().size(), header.PictureUp().size()) << pair.second;
-        const QImage up = Grab(header);
+        const QImage upShot = Grab(header);
         header.SetDown(true);
-        const QImage down = Grab(header);
-        EXPECT_GT(Difference(up, down), 0.1) << pair.first;
-        sheet.Put(up, QString::fromLatin1(pair.first));
-        sheet.Put(down, QString::fromLatin1(pair.second));
+        const QImage downShot = Grab(header);
+        EXPECT_GT(Difference(upShot, downShot), 0.1) << pair.first;
+        sheet.Put(upShot, QString::fromLatin1(pair.first));
+        sheet.Put(downShot, QString::fromLatin1(pair.second));
     }
     {
         THalvornBmpButton menu;
         menu.SetColor(Qt::black);
-        menu.SetPictureUp(GetSkinImage(XLumResGroup, "0096"));
-        menu.SetPictureDown(GetSkinImage(XLumResGroup, "0097"));
-        menu.SetPictureHighlight(GetSkinImage(XLumResGroup, "0097"));
+        const TSkinPicture up = GetSkinPicture(XLumResGroup, "0096"), lit = GetSkinPicture(XLumResGroup, "0097");
+        menu.SetPictureUp(up.Image, up.Sharp);
+        menu.SetPictureDown(lit.Image, lit.Sharp);
+        menu.SetPictureHighlight(lit.Image, lit.Sharp);
         ASSERT_EQ(menu.size().height(), 21) << "fits the exit bar";
         sheet.Put(Grab(menu), QStringLiteral("0096"));
         menu.SetDown(true);
@@ -252,8 +273,9 @@ TEST_F(SkinSheet, EveryResourceLoadsAndEveryStateLooksItsOwn) {
         QWidget band;
         Fill(&band, HeaderBlue);
         TAnimatedImage logo(&band);
-        int frames = 0;
-        logo.SetGlyph(GetAnimatedSkinImage(CustomGroup, "0091", frames));
+        const TSkinPicture strip = GetAnimatedSkinPicture(CustomGroup, "0091");
+        const int frames = strip.Frames;
+        logo.SetGlyph(strip.Image, strip.Sharp);
         logo.SetNumGlyphs(frames);
         band.resize(logo.size());
         ASSERT_GE(frames, 11) << "the window plays 11 frame changes";
@@ -278,20 +300,22 @@ TEST_F(SkinSheet, EveryResourceLoadsAndEveryStateLooksItsOwn) {
         {"XLumRes", "0100", {130, 414}, "0100 e-mail wizard"}, {"XLumRes", "0101", {130, 414}, "0101 upload wizard"},
     };
     for (const auto& s : stills) {
-        const QImage picture = GetSkinImage(QString::fromLatin1(s.Group), s.Name);
-        ASSERT_EQ(picture.size(), s.Size) << s.Name;
-        sheet.Put(picture, QString::fromLatin1(s.What), 24);
+        const TSkinPicture picture = GetSkinPicture(QString::fromLatin1(s.Group), s.Name);
+        ASSERT_EQ(picture.Image.size(), s.Size) << s.Name;
+        sheet.Put(Shown(picture), QString::fromLatin1(s.What), 24);
     }
 
     sheet.Title(QStringLiteral("Film cans of the roll page (program resources, 83 x 87): at rest and under the mouse"));
     for (const bool lit : {false, true}) {
         const QImage can = lit ? FilmCanImageHilight() : FilmcanImage();
         ASSERT_EQ(can.size(), QSize(83, 87));
+        const TSkinPicture twins{can, lit ? FilmCanImageHilight2x() : FilmcanImage2x(), 1};
+        ASSERT_EQ(twins.Sharp.size(), QSize(166, 174));
         sheet.Put(can.scaled(166, 174), lit ? QStringLiteral("FilmCanImageHilight (x2)") : QStringLiteral("FilmcanImage (x2)"));
-        sheet.Put(can, lit ? QStringLiteral("FilmCanImageHilight") : QStringLiteral("FilmcanImage"));
+        sheet.Put(Shown(twins), lit ? QStringLiteral("FilmCanImageHilight") : QStringLiteral("FilmcanImage"));
     }
 
     const QString folder = BuildFolder() + QStringLiteral("screenshots/");
     ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(sheet.Finish().save(folder + QStringLiteral("skin-sheet.png")));
+    ASSERT_TRUE(sheet.Finish().save(folder + QStringLiteral("skin-sheet") + DensitySuffix(Ratio()) + ".png"));
 }

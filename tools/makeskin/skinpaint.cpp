@@ -3,6 +3,7 @@
 #include <QRadialGradient>
 #include <QtMath>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace MakeSkin {
@@ -191,11 +192,24 @@ TSymbolParts SymbolParts(TSymbol symbol) {
 
 } // namespace
 
+namespace {
+thread_local qreal CurrentScale = 1.0;
+} // namespace
+
+TDrawScale::TDrawScale(qreal scale) : FPrevious(CurrentScale) { CurrentScale = scale; }
+TDrawScale::~TDrawScale() { CurrentScale = FPrevious; }
+qreal DrawScale() { return CurrentScale; }
+
 QImage NewCanvas(QSize size, const QColor& color) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size * CurrentScale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(CurrentScale);
     image.fill(color);
     return image;
 }
+
+QImage NewLayer(QSize size) { return NewCanvas(size, Qt::transparent); }
+
+QRectF Area(const QImage& image) { return QRectF(QPointF(0, 0), image.deviceIndependentSize()); }
 
 void Prepare(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing);
@@ -224,7 +238,8 @@ void DrawSymbol(QPainter& painter, TSymbol symbol, const QRectF& box, const QCol
     painter.restore();
 }
 
-void Blur(QImage& image, int radius) {
+void Blur(QImage& image, int units) {
+    const int radius = int(std::lround(units * image.devicePixelRatio()));
     if (radius < 1 || image.isNull()) return;
     image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = image.width(), h = image.height();
@@ -263,7 +278,10 @@ void DrawGlow(QPainter& painter, const QPainterPath& shape, const QColor& color,
     const QRectF bounds = painter.transform().map(shape).boundingRect().adjusted(-radius * 3, -radius * 3, radius * 3, radius * 3);
     const QRect area = bounds.toAlignedRect();
     if (area.isEmpty()) return;
-    QImage halo(area.size(), QImage::Format_ARGB32_Premultiplied);
+    // At the scale of the picture painted on, so a twin's glow is as fine.
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+    QImage halo(area.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    halo.setDevicePixelRatio(ratio);
     halo.fill(Qt::transparent);
     {
         QPainter p(&halo);

@@ -46,14 +46,35 @@ QFont SkinFont(int pixelSize, bool bold, qreal letterSpacing = 0);
 void DrawCenteredText(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
                       const QColor& color, bool shadow = true);
 
-// Box blur (three passes) of a premultiplied ARGB image, in place.
+// Box blur (three passes) of a premultiplied ARGB image, in place; Radius in
+// units (pixels of a 1x picture).
 void Blur(QImage& image, int radius);
 
 // The product's emblem: a lens aperture in a ring, filling Box.
 void DrawEmblem(QPainter& painter, const QRectF& box, qreal light = 1.0);
 
-// A new image of Size filled with Color, ready for painting.
+// Pictures are drawn at a scale: 1 for the skin's pictures, 2 for their
+// twins. Coordinates and sizes are always those of the 1x picture; a picture
+// made by NewCanvas or NewLayer has Scale pixels per unit (its device pixel
+// ratio), so the same drawing gives the twin, not an enlargement.
+class TDrawScale {
+public:
+    explicit TDrawScale(qreal scale);
+    ~TDrawScale();
+    TDrawScale(const TDrawScale&) = delete;
+    TDrawScale& operator=(const TDrawScale&) = delete;
+
+private:
+    qreal FPrevious;
+};
+qreal DrawScale();
+
+// A new image of Size (in units) filled with Color, ready for painting.
 QImage NewCanvas(QSize size, const QColor& color);
+// A new transparent image of Size (in units).
+QImage NewLayer(QSize size);
+// The whole of a picture in units.
+QRectF Area(const QImage& image);
 void Prepare(QPainter& painter);
 
 } // namespace MakeSkin

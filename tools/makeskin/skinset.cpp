@@ -19,10 +19,11 @@ qreal GlowOf(int k) { return 0.5 - 0.5 * qCos(2 * M_PI * k / HoverFrames); }
 
 QImage StripOf(int frames, const std::function<QImage(int)>& frame) {
     QImage first = frame(0);
-    QImage strip(first.width() * frames, first.height(), QImage::Format_ARGB32_Premultiplied);
+    const QSizeF cell = first.deviceIndependentSize();
+    QImage strip = NewLayer(QSize(qRound(cell.width()) * frames, qRound(cell.height())));
     QPainter p(&strip);
-    p.drawImage(0, 0, first);
-    for (int k = 1; k < frames; ++k) p.drawImage(first.width() * k, 0, frame(k));
+    p.drawImage(QPointF(0, 0), first);
+    for (int k = 1; k < frames; ++k) p.drawImage(QPointF(cell.width() * k, 0), frame(k));
     return strip;
 }
 
@@ -191,7 +192,7 @@ QImage ToolBarLeftImage() {
     QImage image = NewCanvas(QSize(133, 96), Palette::HeaderBlue);
     QPainter p(&image);
     Prepare(p);
-    HeaderBackground(p, QRectF(image.rect()), true);
+    HeaderBackground(p, QRectF(Area(image)), true);
     QPainterPath disc;
     disc.addEllipse(QPointF(66.5, 48), 34, 34);
     DrawGlow(p, disc, QColor(0, 10, 40, 160), 5);
@@ -209,7 +210,7 @@ QImage ProductLogo() {
     QImage image = NewCanvas(QSize(300, 96), Palette::HeaderBlue);
     QPainter p(&image);
     Prepare(p);
-    HeaderBackground(p, QRectF(image.rect()), false);
+    HeaderBackground(p, QRectF(Area(image)), false);
     const QPainterPath word = TextPath(QStringLiteral("Lumora"), SkinFont(44, true, -0.5), QPointF(6, 56));
     DrawGlow(p, word.translated(0, 2), QColor(0, 10, 40, 150), 3);
     QLinearGradient g(QPointF(0, 22), QPointF(0, 58));
@@ -231,7 +232,7 @@ QImage BrandLogoFrame(int k) {
     QImage image = NewCanvas(size, Palette::HeaderBlue);
     QPainter p(&image);
     Prepare(p);
-    HeaderBackground(p, QRectF(image.rect()), false);
+    HeaderBackground(p, QRectF(Area(image)), false);
     QFont italic = SkinFont(34, true, -0.5);
     italic.setItalic(true);
     const QPainterPath word = TextPath(QStringLiteral("fotavo"), italic, QPointF(14, 58));
@@ -252,8 +253,7 @@ QImage BrandLogoFrame(int k) {
         band.setColorAt(0, QColor(120, 200, 255, 0));
         band.setColorAt(0.5, QColor(255, 255, 255, 255));
         band.setColorAt(1, QColor(120, 200, 255, 0));
-        QImage light(size, QImage::Format_ARGB32_Premultiplied);
-        light.fill(Qt::transparent);
+        QImage light = NewLayer(size);
         {
             QPainter lp(&light);
             Prepare(lp);
@@ -306,11 +306,11 @@ QImage Splash() {
     bg.setColorAt(0, QColor(0, 58, 168));
     bg.setColorAt(0.6, QColor(0, 28, 92));
     bg.setColorAt(1, QColor(0, 10, 36));
-    p.fillRect(image.rect(), bg);
+    p.fillRect(Area(image), bg);
     QRadialGradient light(QPointF(120, 100), 260);
     light.setColorAt(0, QColor(80, 170, 255, 110));
     light.setColorAt(1, QColor(80, 170, 255, 0));
-    p.fillRect(image.rect(), light);
+    p.fillRect(Area(image), light);
 
     QPainterPath disc;
     disc.addEllipse(QPointF(112, 112), 66, 66);
@@ -347,10 +347,9 @@ QImage InstallBackground() {
     QLinearGradient bg(QPointF(0, 0), QPointF(size.width(), 0));
     bg.setColorAt(0, QColor(0, 58, 168));
     bg.setColorAt(1, QColor(0, 22, 76));
-    p.fillRect(image.rect(), bg);
+    p.fillRect(Area(image), bg);
     // The emblem as a faint watermark, cut by the right edge.
-    QImage mark(QSize(150, 150), QImage::Format_ARGB32_Premultiplied);
-    mark.fill(Qt::transparent);
+    QImage mark = NewLayer(QSize(150, 150));
     {
         QPainter m(&mark);
         Prepare(m);
@@ -382,11 +381,11 @@ QImage WizardImage(TSymbol symbol, const QString& line1, const QString& line2) {
     bg.setColorAt(0, QColor(0, 58, 168));
     bg.setColorAt(0.55, QColor(0, 28, 92));
     bg.setColorAt(1, QColor(0, 8, 30));
-    p.fillRect(image.rect(), bg);
+    p.fillRect(Area(image), bg);
     QRadialGradient light(QPointF(65, 80), 120);
     light.setColorAt(0, QColor(80, 170, 255, 100));
     light.setColorAt(1, QColor(80, 170, 255, 0));
-    p.fillRect(image.rect(), light);
+    p.fillRect(Area(image), light);
 
     const QRectF tile(29, 40, 72, 64);
     DrawTile(p, tile, 15, TLook::Hover, 0.5);
@@ -426,7 +425,8 @@ TSkinPicture Strip(const char* group, const char* name, int frames, const QImage
 
 } // namespace
 
-QList<TSkinPicture> DrawDefaultSkin() {
+QList<TSkinPicture> DrawDefaultSkin(qreal scale) {
+    const TDrawScale drawn(scale);
     QList<TSkinPicture> out;
     const char* X = "XLumRes";
     const char* C = "Custom";
@@ -492,7 +492,8 @@ QList<TSkinPicture> DrawDefaultSkin() {
     return out;
 }
 
-QImage DrawFilmCan(bool highlighted) {
+QImage DrawFilmCan(bool highlighted, qreal scale) {
+    const TDrawScale drawn(scale);
     const QSize size(83, 87);
     QImage image = NewCanvas(size, Palette::Window);
     QPainter p(&image);
@@ -503,7 +504,7 @@ QImage DrawFilmCan(bool highlighted) {
         halo.setColorAt(0, QColor(0, 153, 255, 170));
         halo.setColorAt(0.55, QColor(0, 120, 230, 80));
         halo.setColorAt(1, QColor(0, 90, 200, 0));
-        p.fillRect(image.rect(), halo);
+        p.fillRect(Area(image), halo);
     }
     // A soft shadow on the floor under the can.
     p.save();
