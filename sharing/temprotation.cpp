@@ -1,6 +1,6 @@
 #include "sharing/temprotation.h"
 #include "collection/roll.h"
-#include "imaging/iebitmap.h"
+#include "imaging/loading.h"
 #include "platform/errors.h"
 #include "shell/strings.h"
 #include "shell/tracelog.h"
@@ -12,8 +12,6 @@
 
 namespace {
 
-// Row 3 of the image type table: JPEG of high quality.
-constexpr int CopyFormatRow = 3;
 constexpr int MaxCopyNumber = 1000;
 
 bool Taken(const QString& path) {
@@ -65,12 +63,14 @@ QString TTempRotationFiles::AddRotatedFile(TMedia* photo, const QString& sourceP
                 throw EError(why);
             }
         }
-        std::unique_ptr<TIEBitmap> picture = TIEBitmap::CreateFromFile(sourcePath, ColorModeOwnDepth);
-        if (!picture || picture->IsEmpty()) throw EError(QStringLiteral("The photo could not be read."));
-        picture->Rotate(photo->Rotation);
         const QString path = UniqueCopyName(FFolder->path(), sourcePath);
         if (path.isEmpty()) throw EError(QStringLiteral("No free name for its copy."));
-        picture->SaveToFile(path, CopyFormatRow);
+        // Upright by its tag, in sRGB, then turned as the user turned it.
+        QString why;
+        if (!SaveUprightCopy(sourcePath, path, photo->Rotation, why)) {
+            QFile::remove(path);
+            throw EError(why);
+        }
         FFiles << path;
         return path;
     } catch (const EError& e) {

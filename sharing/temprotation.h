@@ -1,6 +1,7 @@
 #pragma once
 // Turned copies of photos for the upload and the e-mail: the photos as the
-// user turned them, written as JPEG files into a folder of the wizard's own
+// user sees them (upright by their orientation tag, in sRGB, turned as the
+// user turned them), written as JPEG files into a folder of the wizard's own
 // (made readable by the user alone, removed with everything in it when the
 // list goes), so that the disc's files stay as they are.
 #include <QString>
@@ -22,7 +23,7 @@ public:
     TTempRotationFiles(const TTempRotationFiles&) = delete;
     TTempRotationFiles& operator=(const TTempRotationFiles&) = delete;
 
-    // The photo's best file turned by its rotation; the copy's path. Raises
+    // The photo's best file as shown; the copy's path. Raises
     // EError naming the photo when it cannot be read or the copy written.
     QString AddRotatedPhoto(TMedia* photo);
     // The same from SourcePath.

@@ -1,6 +1,7 @@
 #include "sharing/uploadwizardfrm.h"
 #include "collection/roll.h"
 #include "imaging/hv3dprogressbar.h"
+#include "imaging/loading.h"
 #include "imaging/smoothlabel3d.h"
 #include "platform/errors.h"
 #include "sharing/emailaddresser.h"
@@ -369,13 +370,13 @@ void TUploadWizardFrm::Button1Click() {
 
 QString TUploadWizardFrm::UploadFileOf(int index) {
     TMedia* photo = WizardRoll->Items(index);
-    if (photo->Rotation % 360 != 0) {
-        if (TProgressFrm* progress = ProgressFrm()) progress->StartProgress(ResString(TStr::PreparingImages));
-        return TempFiles->AddRotatedPhoto(photo);
-    }
     // The plain layout has no size folders: the photo's own file.
     const QString best = photo->BestQualityPath();
-    return best.isEmpty() ? photo->FullPath() : best;
+    const QString path = best.isEmpty() ? photo->FullPath() : best;
+    // A photo turned by the user, by its tag or wider than sRGB goes as shown.
+    if (!NeedsUprightCopy(path, photo->Rotation)) return path;
+    if (TProgressFrm* progress = ProgressFrm()) progress->StartProgress(ResString(TStr::PreparingImages));
+    return TempFiles->AddRotatedFile(photo, path);
 }
 
 void TUploadWizardFrm::BackToConfig() {
@@ -608,7 +609,7 @@ void TUploadWizardFrm::SendEmail() {
         photo->SetLevel(level);
         QString path = photo->FullPath();
         photo->SetLevel(shown);
-        if (photo->Rotation % 360 != 0) path = TempFiles->AddRotatedFile(photo, path);
+        if (NeedsUprightCopy(path, photo->Rotation)) path = TempFiles->AddRotatedFile(photo, path);
         library.AddAttachment(h, QFile::encodeName(path).constData());
     }
 
