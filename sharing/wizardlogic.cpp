@@ -66,8 +66,15 @@ QString DoubledAmpersands(QString text) { return text.replace('&', QStringLitera
 
 QString RecipientItem(const TRecipient& row) {
     const QString entry = row.Entry.trimmed();
-    if (row.Address.trimmed().isEmpty()) return entry;
-    return entry + QStringLiteral(" <") + row.Address.trimmed() + '>';
+    const QString typed = row.Address.trimmed().isEmpty() ? entry : entry + QStringLiteral(" <") + row.Address.trimmed() + '>';
+    // A name goes quoted, so that a comma in it ("Berg, Ann") never splits
+    // the list the item is joined into.
+    Email::TMailbox mailbox;
+    if (!Email::ParseMailbox(typed.toStdString(), mailbox)) return typed;
+    if (mailbox.Name.empty()) return QString::fromStdString(mailbox.Address);
+    QString name = QString::fromStdString(mailbox.Name);
+    name.replace('\\', QStringLiteral("\\\\")).replace('"', QStringLiteral("\\\""));
+    return '"' + name + QStringLiteral("\" <") + QString::fromStdString(mailbox.Address) + '>';
 }
 
 TRecipientLists JoinRecipients(const std::vector<TRecipient>& rows) {

@@ -56,7 +56,9 @@ struct TRecipient {
     QString Entry;    // what was typed, or a resolver's display name
     QString Address;  // a resolver's address; empty when Entry is the address
 };
-// The item a row sends: Entry, or "Entry <Address>" when a resolver gave one.
+// The item a row sends: the address, or "\"Name\" <address>" for a named
+// one (typed as "Name <address>", or a resolver's name and address), the
+// name quoted so that a comma in it stays inside the item.
 QString RecipientItem(const TRecipient& row);
 struct TRecipientLists {
     QString To, Cc, Bcc;  // items joined by "," alone

@@ -91,10 +91,11 @@ TEST(WizardLogic, ShoeboxUrl) {
 
 TEST(WizardLogic, RecipientsAndTheEmailPage) {
     const std::vector<TRecipient> rows = {{"To", "a@x.org", ""}, {"cc", "c@x.org", ""}, {"To", "b@x.org", ""},
-                                          {"", "d@x.org", ""},   {"BCC", "e@x.org", ""}, {"To", "Ann Lee", "ann@x.org"}};
+                                          {"", "d@x.org", ""},   {"BCC", "e@x.org", ""}, {"To", "Ann Lee", "ann@x.org"},
+                                          {"cc", "Berg, \"Bo\" <bo@x.org>", ""}};
     const TRecipientLists lists = JoinRecipients(rows);
-    EXPECT_EQ(lists.To, "a@x.org,b@x.org,d@x.org,Ann Lee <ann@x.org>");
-    EXPECT_EQ(lists.Cc, "c@x.org");
+    EXPECT_EQ(lists.To, "a@x.org,b@x.org,d@x.org,\"Ann Lee\" <ann@x.org>");
+    EXPECT_EQ(lists.Cc, "c@x.org,\"Berg, \\\"Bo\\\"\" <bo@x.org>");
     EXPECT_EQ(lists.Bcc, "e@x.org");
 
     const struct {
