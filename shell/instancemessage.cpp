@@ -52,6 +52,8 @@ QString GuardRollProblem(QByteArrayView utf8) {
     if (utf8.isEmpty()) return QStringLiteral("the roll name is empty");
     if (utf8.size() > MaxGuardRollBytes) return QStringLiteral("the roll name is too long");
     if (!IsStrictUtf8(utf8)) return QStringLiteral("the roll name is not valid UTF-8");
+    // Decoding drops a leading byte order mark, which would open another roll.
+    if (utf8.startsWith("\xEF\xBB\xBF")) return QStringLiteral("the roll name starts with a byte order mark");
     if (utf8 == QByteArrayView(".") || utf8 == QByteArrayView(".."))
         return QStringLiteral("the roll name is no folder name");
     const QString name = QString::fromUtf8(utf8);

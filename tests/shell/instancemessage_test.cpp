@@ -55,6 +55,7 @@ TEST(GuardMessage, TakesTheTwoRequestsAndRefusesEverythingElse) {
         {"slash", Msg("1 ROLL ../etc"), TKind::Invalid, "\"/\""},
         {"dot", Msg("1 ROLL ."), TKind::Invalid, "no folder name"},
         {"dot dot", Msg("1 ROLL .."), TKind::Invalid, "no folder name"},
+        {"byte order mark", Msg("1 ROLL \xEF\xBB\xBFSummer"), TKind::Invalid, "byte order mark"},
         {"Latin-1 byte", Msg("1 ROLL G\xE4rten"), TKind::Invalid, "UTF-8"},
         {"overlong slash", Msg("1 ROLL a\xC0\xAF" "b"), TKind::Invalid, "UTF-8"},
         {"overlong three bytes", Msg("1 ROLL \xE0\x80\xAF"), TKind::Invalid, "UTF-8"},
