@@ -71,10 +71,10 @@ struct TJobFiles {
 // the call), else index.jpg, else index.bmp beside the program; empty for none.
 QString IndexTemplate(TJobFiles& files) {
     const TIniFile* ini = CustomIni();
-    const QString spec = ini ? ini->ReadString(QStringLiteral("Index Print"), QStringLiteral("Index File"), QString())
-                             : QString();
-    if (!spec.isEmpty()) {
-        if (const std::optional<QByteArray> data = LoadResourceSpec(spec)) {
+    const QString named = ini ? ini->ReadString(QStringLiteral("Index Print"), QStringLiteral("Index File"), QString())
+                              : QString();
+    if (!named.isEmpty()) {
+        if (const std::optional<QByteArray> data = LoadResourceSpec(named)) {
             const QString folder = RunTempFolder();
             if (folder.isEmpty()) throw EError(ResText(TStr::UnableToWriteTo, {QStringLiteral("index")}));
             QFile file(folder + QStringLiteral("index"));
