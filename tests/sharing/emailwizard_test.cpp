@@ -245,13 +245,11 @@ TEST_F(EmailWizardTest, ChecksAndClosingMidSend) {
     w.SetRoll(roll, TUploadWizardFrm::EmailMode);
     w.show();
     ToEmailPage(w, {0});
-    // The sender is looked at before any recipient (the page's other checks are a table of their own).
-    w.Form.FromEmailAddress->setText("asa.lumora.test");
+    w.Form.FromEmailAddress->setText("asa@lumora.test");
     Fill(w, {{TAddressType::To, "to@lumora.test"}, {TAddressType::Cc, "nobody"}});
     Click(w.Form.NextButton);
-    EXPECT_EQ(Boxes, QStringList{"You must enter a VALID email address in the \"From\" field."});
+    EXPECT_EQ(Boxes, QStringList{"You must enter a valid Recipient Address before continuing. (Did you forget the \"@\" character?)"});
     EXPECT_EQ(w.PageIndex(), 2);
-    w.Form.FromEmailAddress->setText("asa@lumora.test");
     TAddressForm* form = w.EmailAddresser->AddressForm();
     form->List.SetEntry(1, "cc@lumora.test");
     form->Sync();

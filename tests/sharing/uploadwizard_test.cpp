@@ -238,8 +238,6 @@ TEST_F(UploadWizardTest, FailuresSayWhyAndLeaveARetry) {
         int Page;                 // where the wizard is left (-1: closed)
     } cases[] = {
         {"wrong password", {}, {}, "not it", "x", 0, {"User account was not found."}, 1},
-        {"plain HTTP elsewhere", {}, "http://photos.test:9/", TestPassword, "x", 0,
-         {"Plain HTTP is only used with a server on this computer. Use an https:// address."}, 1},
         {"no shoebox name", {}, {}, TestPassword, "", 0, {"Enter the name of a new shoebox"}, 1},
         {"the second photo refused", full, {}, TestPassword, "x", 0, {"The account or the shoebox is full."}, 1},
         {"cancelled", {}, {}, TestPassword, "x", 1, {"Upload Canceled"}, -1},
