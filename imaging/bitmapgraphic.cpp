@@ -2,6 +2,7 @@
 #include "shell/pictures.h"
 #include "imaging/screen.h"
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 
@@ -28,15 +29,17 @@ void TIEBitmapGraphic::AssignTo(TIEBitmapGraphic& dest) {
     FPaintCopy = QImage();
 }
 
-// Pictures of at least this many pixels get a 32-bit copy for painting.
+// Pictures of at least this many pixels, or painted over at least as many
+// pixels of the device, get a 32-bit copy for painting.
 constexpr qint64 PaintCopyFromPixels = 1 << 20;
 
-const QImage& TIEBitmapGraphic::PaintImage() const {
+const QImage& TIEBitmapGraphic::PaintImage(qint64 devicePixels) const {
     const QImage& image = FBitmap->GetHandle()->Image;
     // Qt scales a 32-bit picture several times faster than a 24-bit one, and
     // the conversion costs less than one such paint; the copy lasts until
     // the pixels change (their cache key follows every change).
-    if (image.format() != QImage::Format_RGB888 || qint64(image.width()) * image.height() < PaintCopyFromPixels)
+    if (image.format() != QImage::Format_RGB888 ||
+        std::max(qint64(image.width()) * image.height(), devicePixels) < PaintCopyFromPixels)
         return image;
     if (FPaintCopy.isNull() || FPaintCopyKey != image.cacheKey()) {
         FPaintCopy = image.convertToFormat(QImage::Format_RGB32);
@@ -51,8 +54,10 @@ void TIEBitmapGraphic::Draw(QPainter& canvas, const QRect& rect, TQuality qualit
     if (!FBitmap || !FBitmap->GetHandle()) return;
     if (!ScreenPaletteMode()) {
         // The painter keeps its own clip; only the visible part is scaled.
-        const QImage& image = PaintImage();
-        if (DrawPixelForPixel(canvas, QRectF(rect), image, QRectF(image.rect()))) return;
+        const QImage& own = FBitmap->GetHandle()->Image;
+        if (DrawPixelForPixel(canvas, QRectF(rect), PaintImage(0), QRectF(own.rect()))) return;
+        const QRect painted = canvas.deviceTransform().mapRect(rect);
+        const QImage& image = PaintImage(qint64(painted.width()) * painted.height());
         canvas.save();
         canvas.setRenderHint(QPainter::SmoothPixmapTransform, quality == TQuality::Smooth);
         canvas.drawImage(rect, image);

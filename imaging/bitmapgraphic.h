@@ -77,7 +77,7 @@ public:
 
 private:
     // What Draw hands to the painter: the picture, or its 32-bit copy.
-    const QImage& PaintImage() const;
+    const QImage& PaintImage(qint64 devicePixels) const;
 
     std::unique_ptr<TIEBitmap> FBitmap;
     mutable std::optional<QList<QRgb>> FPalette;

@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -54,6 +55,11 @@ void TImageReadThread::Request() {
     FEventChanged.notify_all();
 }
 
+void TImageReadThread::ServeNextAtOnce() {
+    std::lock_guard lock(FEventLock);
+    FServeAtOnce = true;
+}
+
 bool TImageReadThread::Ending() const {
     std::lock_guard lock(FEventLock);
     return FEnding;
@@ -78,11 +84,12 @@ void TImageReadThread::Execute() {
                 continue;
             if (FEnding) break;
             FRequestEvent = false;
+            const bool atOnce = std::exchange(FServeAtOnce, false);
             // A request after a quiet spell is served at once; one that
             // follows a step closely is likely one of a burst (a key held
             // down, quick clicks), so the worker waits a moment and serves
             // the burst with one step.
-            const bool burst = std::chrono::steady_clock::now() - FLastStepEnd < RequestWait;
+            const bool burst = !atOnce && std::chrono::steady_clock::now() - FLastStepEnd < RequestWait;
             if (burst) {
                 if (FEventChanged.wait_for(lock, RequestPause, [this] { return FEnding; })) break;
                 // The step reads the newest state when it begins, so requests

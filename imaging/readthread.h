@@ -55,6 +55,10 @@ protected:
 
     // The priority the worker runs at: Low, one above the lowest two.
     virtual QThread::Priority ThreadPriority() const { return QThread::LowPriority; }
+    // The next step is served without the burst pause: for a request the
+    // program makes itself, not one of a burst of the user's. Called before
+    // Request.
+    void ServeNextAtOnce();
     // Worker thread: one piece of work; true when there is a result to deliver.
     virtual bool ReadStep() = 0;
     // Main thread, while the worker waits: takes the result of ReadStep.
@@ -78,6 +82,7 @@ private:
     mutable std::mutex FEventLock;
     std::condition_variable FEventChanged;
     bool FRequestEvent = false;  // auto-reset: taken by the worker
+    bool FServeAtOnce = false;   // auto-reset: taken by the worker
     bool FEnding = false;
     bool FFinished = false;
     bool FStopped = false;

@@ -61,6 +61,7 @@ void TFullViewPage::SetRoll(TRoll* roll) {
 void TFullViewPage::Close() {
     if (FPhoto) FPhoto->StoreRotation();
     FreeLoader();
+    FLoading = FQuickLoad = false;
     FPhoto = nullptr;
     FIndex = -1;
 }
@@ -91,20 +92,27 @@ void TFullViewPage::ShowPhoto(int index) {
     }
     f.ItemIndexLabel->SetCaption(ItemIndexText(roll, index));
     SetWarning(QString());
-    RequestLoad(true, false);
+    // On a screen of a higher density the photo shows first as it would at
+    // 1x, which is quick, and the picture read for the device pixels
+    // replaces it where it is when it arrives.
+    RequestLoad(true, false, QSize(), Ratio() > 1.0 ? TLoadKind::Quick : TLoadKind::Plain);
     f.FullViewPanel->setFocus();
 }
 
-void TFullViewPage::RequestLoad(bool showProgress, bool fullSize, QSize view) {
+void TFullViewPage::RequestLoad(bool showProgress, bool fullSize, QSize view, TLoadKind kind) {
     TMedia* photo = FPhoto;
     if (!photo || !FLoader) return;
+    // Only the newest request delivers; it says what the delivery is.
+    FLoading = true;
+    FQuickLoad = kind == TLoadKind::Quick;
     // A fitted picture is never larger than the panel, so a short side as
     // long as the panel's shorter side covers it at any aspect; counted in
-    // the screen's device pixels.
+    // the screen's device pixels (in logical pixels for a quick load).
     const QSize panel = W.Form.FullViewPanel->size();
-    const qreal ratio = Ratio();
+    const qreal ratio = FQuickLoad ? 1.0 : Ratio();
     const int minShortSide = fullSize ? 0 : std::max(0, int(std::lround(std::min(panel.width(), panel.height()) * ratio)));
     TImageLoadRequest request{photo->FullPath(), FIndex, showProgress, photo->Rotation, minShortSide};
+    request.AtOnce = kind == TLoadKind::FollowUp;
     if (ratio > 1.0) {
         request.Ratio = ratio;
         request.Sharper = photo->SharperPaths();
@@ -125,12 +133,12 @@ bool TFullViewPage::PictureReduced() const {
     return !picture.Empty() && picture.SourceSize() != QSize(picture.Width(), picture.Height());
 }
 
-void TFullViewPage::LoadFullSizeIfStretched() {
+void TFullViewPage::LoadFullSizeIfStretched(TLoadKind kind) {
     const TFullViewImage& view = *W.Form.FullView;
     if (!PictureReduced()) return;
     const qreal ratio = Ratio();
     if (view.width() * ratio <= view.Picture().Width() && view.height() * ratio <= view.Picture().Height()) return;
-    RequestLoad(false, true, view.size());
+    RequestLoad(false, true, view.size(), kind);
 }
 
 void TFullViewPage::DensityChanged() {
@@ -147,6 +155,9 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
         QThread::msleep(1);
     }
     ++Deliveries;
+    const bool quick = FQuickLoad;
+    FLoading = false;
+    FQuickLoad = false;
     // A picture that arrives after the user left the full view (a load the
     // page could not call off in time) is not shown: the page's caption and
     // panels belong to the page shown.
@@ -162,7 +173,8 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
         f.FullViewContainer->ScrollIntoView(FIndex);
     }
     TMedia* photo = FPhoto;
-    if (image.Bitmap && photo) {
+    const bool arrived = image.Bitmap && photo;
+    if (arrived) {
         // The photo may have been turned while it loaded.
         const int turn = (photo->Rotation - image.Rotation) % 360;
         if (turn != 0) {
@@ -174,13 +186,19 @@ void TFullViewPage::DeliverImage(TLoadedImage& image) {
         }
         f.FullView->Picture().SetBitmap(std::move(image.Bitmap));
         FLevelSize = turn % 180 != 0 ? image.LevelSize.transposed() : image.LevelSize;
-        FLoadedRatio = Ratio();
+        FLoadedRatio = quick ? 1.0 : Ratio();
     }
     if (FitPending) {
         FitPending = false;
         FitImage();
-        LoadFullSizeIfStretched();
+        if (quick && arrived)
+            RequestLoad(false, false, QSize(), TLoadKind::FollowUp);  // the picture for the device pixels
+        else
+            LoadFullSizeIfStretched(TLoadKind::FollowUp);
     }
+    // The quick picture is there for a moment: painted fast, as the zoom's
+    // frames are; the sharp one that replaces it smoothly.
+    f.FullView->SetQuality(quick && arrived ? TIEBitmapGraphic::TQuality::Fast : TIEBitmapGraphic::TQuality::Smooth);
     if (photo) W.setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + photo->FullPath());
     SetWarning(image.Warning);
     f.FullView->update();
@@ -212,7 +230,7 @@ void TFullViewPage::PanelResized() {
         CentreImage();
     } else {
         FitImage();
-        LoadFullSizeIfStretched();
+        LoadFullSizeIfStretched(TLoadKind::Plain);
     }
 }
 

@@ -60,6 +60,9 @@ public:
     QPoint PanStart;
     // Deliveries so far (tests count them).
     int Deliveries = 0;
+    // A load is under way, the one for the device pixels after a quick one
+    // included.
+    bool Loading() const { return FLoading; }
     // Frame times of the last zoom animation, in milliseconds (the benchmark reads them).
     std::vector<double> LastZoomFrameMs;
     // Pause between animation frames; 16 ms paces the 50 frames at about 0.8 s.
@@ -77,7 +80,12 @@ private:
     // A photo newly shown may be read at a reduced scale that still covers
     // the panel; a zoom or a larger panel asks for the full size.
     // View: the view's size the load is for (empty: the photo fitted anew).
-    void RequestLoad(bool showProgress, bool fullSize, QSize view = QSize());
+    // Quick: read as for a screen of ratio 1, to be followed by the load for
+    // the screen's device pixels once it is shown. FollowUp: a load the page
+    // asks for itself once a picture is shown, served without the pause that
+    // gathers a burst of the user's requests.
+    enum class TLoadKind { Plain, Quick, FollowUp };
+    void RequestLoad(bool showProgress, bool fullSize, QSize view = QSize(), TLoadKind kind = TLoadKind::Plain);
     // The device pixel ratio of the panel's screen.
     qreal Ratio() const;
     // The size the view is placed by: the picture's size in its file, or,
@@ -87,7 +95,7 @@ private:
     bool PictureReduced() const;
     // The picture is read at full size when it is reduced and stretched
     // beyond its own pixels; it replaces the shown one without a re-fit.
-    void LoadFullSizeIfStretched();
+    void LoadFullSizeIfStretched(TLoadKind kind);
     void PlaceWarning();
     TFullViewKeyState KeyState() const;
     void Act(TFullViewAction action);
@@ -104,4 +112,6 @@ private:
     TWheelZoom FWheel;
     QSize FLevelSize;          // see LevelSize; empty for a picture of its own file
     qreal FLoadedRatio = 1.0;  // the ratio the shown picture was read for
+    bool FLoading = false;     // a request has not delivered yet
+    bool FQuickLoad = false;   // the newest request is a quick one
 };

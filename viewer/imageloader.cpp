@@ -45,6 +45,7 @@ void TImageLoaderThread::Load(const TImageLoadRequest& request) {
         FRequest = request;
         FRequest.ShowProgress = showProgress;
     }
+    if (request.AtOnce) ServeNextAtOnce();
     Request();
 }
 

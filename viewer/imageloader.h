@@ -42,6 +42,9 @@ struct TImageLoadRequest {
     QStringList Sharper{};
     QSize Panel{};
     QSize View{};
+    // Served without the pause that gathers a burst of the user's requests:
+    // a load the page follows a shown picture with.
+    bool AtOnce = false;
 };
 
 // What a finished load hands to the main thread.

@@ -24,13 +24,18 @@ protected:
         EXPECT_EQ(w.Page(), TViewPage::Thumbs);
         Page = &w.FullViewPage();
         const int before = Page->Deliveries;
+        // The width of each picture delivered: on a dense screen a quick one
+        // first, then the one for the device pixels.
+        QObject::connect(Page, &TFullViewPage::Delivered, Page,
+                         [this, &w] { DeliveredWidths << w.Form.FullView->Picture().Width(); });
         w.ThumbContainerIconClick(photo);
-        EXPECT_TRUE(WaitFor([&] { return Page->Deliveries > before; }));
+        EXPECT_TRUE(WaitFor([&] { return Page->Deliveries > before && !Page->Loading(); }));
         Page->FrameMs = 0;  // tests need not watch the animation
         return w;
     }
     QSize ViewSize() const { return Window->Form.FullView->size(); }
     TFullViewPage* Page = nullptr;
+    QList<int> DeliveredWidths;
 };
 
 } // namespace
@@ -47,9 +52,12 @@ TEST_F(FullViewTest, APhotoOpensFittedWithItsCounterAndCaption) {
     EXPECT_TRUE(w.Form.NextButton->Enabled());
     EXPECT_TRUE(w.Form.FullViewContainer->Selector().IsSelected(0));
     EXPECT_EQ(ViewSize(), QSize(768, 512));  // fits the panel at its own size
-    // A pixel of the picture for each of the screen's: read from Large on a
-    // screen of ratio 2.
-    EXPECT_EQ(w.Form.FullView->Picture().Width(), qRound(768 * w.devicePixelRatioF()));
+    // A pixel of the picture for each of the screen's: on a screen of ratio 2
+    // Medium shows at once, then Large replaces it.
+    const int sharp = qRound(768 * w.devicePixelRatioF());
+    EXPECT_EQ(DeliveredWidths, (sharp == 768 ? QList<int>{768} : QList<int>{768, sharp}));
+    EXPECT_EQ(w.Form.FullView->Picture().Width(), sharp);
+    EXPECT_EQ(ViewSize(), QSize(768, 512)) << "the sharper picture is placed where the quick one was";
     SaveScreenshot(w, "full-view-fitted");
 }
 

@@ -268,7 +268,7 @@ TEST_F(LumoraFrmTest, ACustomizedWindowKeepsWhatTheDiscHid) {
     EXPECT_EQ(f.UploadDisabled->y(), ToolBarSlots()[3]);
     const int before = w.FullViewPage().Deliveries;
     w.ThumbContainerIconClick(1);
-    ASSERT_TRUE(WaitFor([&] { return w.FullViewPage().Deliveries > before; }));
+    ASSERT_TRUE(WaitFor([&] { return w.FullViewPage().Deliveries > before && !w.FullViewPage().Loading(); }));
     noneShows("the full view");
     w.ThumbnailsButtonClick();
     w.NewRollButtonClick();

@@ -96,7 +96,7 @@ protected:
         pages << Grab(w);
         const int before = w.FullViewPage().Deliveries;
         w.ThumbContainerIconClick(0);
-        EXPECT_TRUE(WaitFor([&] { return w.FullViewPage().Deliveries > before; }));
+        EXPECT_TRUE(WaitFor([&] { return w.FullViewPage().Deliveries > before && !w.FullViewPage().Loading(); }));
         QTest::mouseMove(w.Form.NextButton, QPoint(20, 20));
         w.Form.NextButton->SetGlyphNum(3);
         pages << Grab(w);
