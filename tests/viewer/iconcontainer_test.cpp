@@ -334,6 +334,10 @@ TEST_F(IconContainerTest, PressTakesTheFocusAndSetsTheFocusIconDoubleClickRaises
     QTest::mousePress(C->viewport(), Qt::LeftButton, {}, QPoint(149, 149));
     EXPECT_EQ(C->FocusIndex(), 3) << "a press on empty space keeps the focus icon";
     EXPECT_EQ(downs.front(), std::make_pair(6, Qt::LeftButton));
+    // Let go of both: a button left down would stop a later test's slideshow at once.
+    for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton})
+        QTest::mouseRelease(C->viewport(), button, {}, QPoint(149, 149));
+    EXPECT_EQ(QGuiApplication::mouseButtons(), Qt::NoButton);
 }
 
 TEST_F(IconContainerTest, NoIconsMeansNoFocusAndNoHits) {
