@@ -210,8 +210,10 @@ TEST_F(ThumbLoaderThreads, TasksAddedBeforeTheEndedNoticeRanGetTheirThumbnails) 
         roll->Prepare();
         roll->StartThumbLoader();
         ASSERT_TRUE(ProcessUntil([&] { return Notified.size() == 2; }));
-        // The loader ends and queues its notice, which no event loop runs yet.
-        while (!roll->Loader->Finished()) std::this_thread::sleep_for(1ms);
+        // The loader ends and queues its notice, which no event loop runs yet
+        // (on a busy machine the wait above may have run it already: then
+        // this round starts from a roll without a loader).
+        while (roll->Loader && !roll->Loader->Finished()) std::this_thread::sleep_for(1ms);
         roll->FreeThumbnails();  // as the thumbnail cache does to an old roll
         roll->Prepare();
         roll->StartThumbLoader();
