@@ -215,7 +215,9 @@ TEST_F(EmailWizardTest, AFailedSendIsNeverSuccessAndCanBeRetried) {
         for (THalvornBmpButton* b : {w.Form.NextButton, w.Form.PreviousButton, w.Form.CancelButton})
             EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
         EXPECT_TRUE(w.Form.EmailStatus->text().contains(c.Status)) << w.Form.EmailStatus->text().toStdString();
-        if (sink) EXPECT_EQ(sink->MessageCount(), 0);
+        if (sink) {
+            EXPECT_EQ(sink->MessageCount(), 0);
+        }
 
         // The same page again, to a server that takes it.
         TSmtpSink good;

@@ -74,8 +74,10 @@ TEST_F(InstallTest, AnInstalledRollStartsOnItsOwnFromItsEntry) {
             EXPECT_EQ(ReadFileBytes(d + "Rolls/Summer 2004/" + size + "/" + roll->Items(i)->FileName),
                       ReadFileBytes(roll->Folder + size + "/" + roll->Items(i)->FileName));
     EXPECT_FALSE(QFileInfo::exists(d + "Rolls/Summer 2004/Small"));
-    for (const QString& file : QDir(AppState().AppDir).entryList(QDir::Files))
-        if (file != "Lumora.ini") EXPECT_EQ(ReadFileBytes(d + "LMR/" + file).size(), QFileInfo(AppState().AppDir + file).size()) << file.toStdString();
+    for (const QString& file : QDir(AppState().AppDir).entryList(QDir::Files)) {
+        if (file == "Lumora.ini") continue;
+        EXPECT_EQ(ReadFileBytes(d + "LMR/" + file).size(), QFileInfo(AppState().AppDir + file).size()) << file.toStdString();
+    }
     EXPECT_EQ(TIniFile(d + "LMR/Lumora.ini").ReadString("Config", "Installed", ""), "1");
     EXPECT_EQ(Registry::ReadString(Registry::ProductKey(""), "LumoraPath"), d);
 

@@ -98,25 +98,6 @@ QString WriteFakeProgram(const TTempFolder& temp) {
     return path;
 }
 
-// The JPEG with an APP1 EXIF segment (big-endian TIFF, one IFD0 entry: the
-// orientation) put in after SOI and APP0.
-QByteArray WithExifOrientation(const QByteArray& jpeg, quint16 orientation) {
-    QByteArray exif("\xFF\xE1", 2);
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + QByteArray("MM\0\x2A\0\0\0\x08", 8) +
-                               QByteArray("\0\x01", 2) +                         // one entry
-                               QByteArray("\x01\x12\0\x03\0\0\0\x01", 8) +       // 0x0112 SHORT x1
-                               QByteArray(1, char(orientation >> 8)) + QByteArray(1, char(orientation & 0xFF)) +
-                               QByteArray(2, '\0') + QByteArray(4, '\0');       // no next IFD
-    const int length = int(payload.size()) + 2;
-    exif += char(length >> 8);
-    exif += char(length & 0xFF);
-    exif += payload;
-    int at = 2;
-    if (jpeg.size() > 6 && uchar(jpeg[2]) == 0xFF && uchar(jpeg[3]) == 0xE0)
-        at = 4 + ((uchar(jpeg[4]) << 8) | uchar(jpeg[5]));
-    return jpeg.left(at) + exif + jpeg.mid(at);
-}
-
 TEST(MakeDiscTest, HelpExplainsEveryOption) {
     REQUIRE_TOOL();
     const TRun run = RunTool({"--help"});
@@ -706,7 +687,9 @@ TEST(MakeDiscTest, TheRootOfAFreshlyMountedFileSystemIsATarget) {
         ASSERT_TRUE(QDir().mkdir(stick));
         TMount inner(stick);
         if (!inner.Mounted) GTEST_SKIP() << "cannot mount a tmpfs here: " << inner.Error;
-        if (c.ParentReadOnly) ASSERT_TRUE(outer.ReadOnly());
+        if (c.ParentReadOnly) {
+            ASSERT_TRUE(outer.ReadOnly());
+        }
 
         const TRun run = RunTool({"--photos", photos, "--sizes", "Tiny", "--program", program, stick});
         ASSERT_EQ(run.Exit, 0) << Describe(run).toStdString();
